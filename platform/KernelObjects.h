@@ -1,0 +1,68 @@
+// Kernel objects: events, named (machine-wide) events and mutexes, and waits on them.
+//
+// Handles stand for Windows kernel handles. Unnamed events live in this process; named objects
+// ("Global\\" + name, exactly as the callers pass it) are shared by every process of the machine, of
+// any user. Where this differs from Windows:
+//  - Named objects are files in one directory (TARVIK_OBJECTS_DIR, default /run/tarvik when it can be
+//    made, else /tmp/tarvik-objects; sticky and world-writable). An object exists while a live process
+//    holds a handle to it: a process that dies, even by SIGKILL, holds nothing any more, and the next
+//    create starts a fresh object.
+//  - A named mutex may be waited on only alone (WaitForSingleObject); a wait for several objects takes
+//    events only.
+//  - No security descriptors: every named object is open to every user (the file is mode 0666).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform
+{
+
+struct SKernelObject;
+using HANDLE = SKernelObject*;
+inline constexpr HANDLE kInvalidHandle = nullptr;
+
+inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+inline constexpr uint32_t kWaitObject0 = 0x00000000u;
+inline constexpr uint32_t kWaitAbandoned0 = 0x00000080u;
+inline constexpr uint32_t kWaitTimeout = 0x00000102u;
+inline constexpr uint32_t kWaitFailed = 0xFFFFFFFFu;
+
+// An unnamed event of this process. Never fails short of resource exhaustion (then kInvalidHandle
+// with the last error set). An auto-reset event releases exactly one waiter per set.
+HANDLE CreateEventObject(bool bManualReset, bool bInitialState);
+
+// Creates or opens the machine-wide event called szName (the caller's full name, "Global\\..." included).
+// Sets the last error to kErrorAlreadyExists when the object already existed (then the initial state
+// is ignored), to 0 otherwise; kInvalidHandle on failure (the last error says why, e.g. 5 access denied).
+HANDLE CreateNamedEventObject(const std::wstring& szName, bool bManualReset, bool bInitialState);
+
+// Creates or opens the machine-wide mutex called szName; the last error as for named events. The
+// mutex is recursive for the thread that owns it, like a Windows mutex. A mutex whose owner process
+// died is obtained by the next waiter with kWaitAbandoned0.
+HANDLE CreateNamedMutexObject(const std::wstring& szName, bool bInitialOwner);
+
+bool SetEventObject(HANDLE hEvent);
+bool ResetEventObject(HANDLE hEvent);
+bool ReleaseMutexObject(HANDLE hMutex);
+
+// Closes any handle; the object goes when its last handle in any process is closed.
+bool CloseHandleObject(HANDLE hObject);
+
+// Waits for one object: kWaitObject0, kWaitAbandoned0 (mutex only), kWaitTimeout or kWaitFailed.
+// Waiting on a signalled auto-reset event resets it; waiting on a mutex takes ownership.
+uint32_t WaitForSingleObject(HANDLE hObject, uint32_t nTimeoutMs);
+
+// Waits until any one of the events is signalled: kWaitObject0 + the lowest index of a signalled one,
+// kWaitTimeout, or kWaitFailed (bad handle, a mutex in the list, more than 64 handles). The thread
+// sleeps in the kernel meanwhile: no polling.
+uint32_t WaitForMultipleObjects(const HANDLE* pHandles, size_t nCount, uint32_t nTimeoutMs);
+
+// True when the event is set right now; does not wait and does not reset an auto-reset event.
+bool IsEventSet(HANDLE hEvent);
+
+// The directory that holds the named objects (created on first use).
+std::string NamedObjectsDirectory();
+
+} // namespace platform

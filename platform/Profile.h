@@ -1,0 +1,35 @@
+// Private-profile (INI file) functions with the Windows behaviour that the settings rely on.
+//
+// The file is read and written whole on every call. A file that starts with FF FE is UTF-16LE and
+// stays so; any other file is 8-bit (each byte the character of the same code) and stays so. Lines
+// end with CR LF when written; CR LF and LF are accepted when read. Section and key names compare
+// without regard to letter case; blanks around names and values are ignored, as on Windows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform
+{
+
+// Size of the caller's buffer in the Windows call: at most nBufferSize - 1 characters come back.
+inline constexpr size_t kProfileBufferSize = 4096;
+
+// The value of key in section, or szDefault when the file, the section or the key is missing.
+// The result is cut to nBufferSize - 1 characters.
+std::wstring GetPrivateProfileString(const std::wstring& szSection, const std::wstring& szKey,
+                                     const std::wstring& szDefault, const std::wstring& szPath,
+                                     size_t nBufferSize = kProfileBufferSize);
+
+// The value read as an integer: optional blanks, optional sign, then the leading decimal digits;
+// 0 when there are none; nDefault when the key is missing.
+int32_t GetPrivateProfileInt(const std::wstring& szSection, const std::wstring& szKey, int32_t nDefault,
+                             const std::wstring& szPath);
+
+// Writes key=value, creating the file, the section (at the end) or the key (at the end of its
+// section) when missing, and keeping every other line of the file as it was. The file is replaced
+// atomically (written to a temporary file beside it, then renamed). False with the last error set.
+bool WritePrivateProfileString(const std::wstring& szSection, const std::wstring& szKey,
+                               const std::wstring& szValue, const std::wstring& szPath);
+
+} // namespace platform

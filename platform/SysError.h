@@ -1,0 +1,70 @@
+// System error numbers in Windows numbering, kept per thread like the Windows last error.
+//
+// The Parts report and log system errors by their Windows numbers (2 file not found, 183 already
+// exists, ...), so the Linux backend translates errno into those numbers at the point of failure.
+// Every number the layer produces has an English message text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform
+{
+
+enum : uint32_t
+{
+    kErrorSuccess = 0,
+    kErrorInvalidFunction = 1,
+    kErrorFileNotFound = 2,
+    kErrorPathNotFound = 3,
+    kErrorTooManyOpenFiles = 4,
+    kErrorAccessDenied = 5,
+    kErrorInvalidHandle = 6,
+    kErrorNotEnoughMemory = 8,
+    kErrorInvalidData = 13,
+    kErrorOutOfMemory = 14,
+    kErrorNotSameDevice = 17,
+    kErrorNoMoreFiles = 18,
+    kErrorWriteProtect = 19,
+    kErrorWriteFault = 29,
+    kErrorReadFault = 30,
+    kErrorGenFailure = 31,
+    kErrorSharingViolation = 32,
+    kErrorLockViolation = 33,
+    kErrorHandleEof = 38,
+    kErrorHandleDiskFull = 39,
+    kErrorNotSupported = 50,
+    kErrorFileExists = 80,
+    kErrorInvalidParameter = 87,
+    kErrorBrokenPipe = 109,
+    kErrorDiskFull = 112,
+    kErrorInsufficientBuffer = 122,
+    kErrorInvalidName = 123,
+    kErrorDirNotEmpty = 145,
+    kErrorBusy = 170,
+    kErrorAlreadyExists = 183,
+    kErrorFilenameExcedRange = 206,
+    kErrorDirectory = 267,
+    kErrorNotifyEnumDir = 1022,
+    kErrorTimeout = 1460,
+};
+
+// The calling thread's last error. Every failing call of the platform layer sets it; successful
+// calls leave it alone unless their contract says otherwise (named-object creation sets 0 or 183).
+uint32_t GetLastError();
+void SetLastError(uint32_t nError);
+
+// Translates an errno value into the Windows number that names the same failure (ENOENT gives 2,
+// EACCES 5, EEXIST 80, ...); an errno without a counterpart gives kErrorGenFailure.
+uint32_t ErrorFromErrno(int nErrno);
+
+// Sets the last error from errno (or from the given errno value) and returns the translated number.
+uint32_t SetLastErrorFromErrno();
+uint32_t SetLastErrorFromErrno(int nErrno);
+
+// The full English message for a system error number, as Windows' message table gives it: every
+// line ends with CR LF, and some messages have more than one line. Returns false, leaving the text
+// empty, for a number the layer has no message for.
+bool SystemMessage(uint32_t nError, std::wstring& szMessage);
+
+} // namespace platform
