@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang under AddressSanitizer and runs each for FUZZ_SECONDS,
-# starting from the seed files that scripts/make-fuzz-seeds.sh makes.
+# starting from the seed files that scripts/fuzz-seeds/<target>.sh writes into the corpus folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-60}"
@@ -17,7 +17,7 @@ for t in "${targets[@]}"; do
   name="$(basename "$t")"
   corpus="$dir/corpus/$name"
   mkdir -p "$corpus"
-  if [ -x "scripts/make-fuzz-seeds.sh" ]; then bash scripts/make-fuzz-seeds.sh "$name" "$corpus"; fi
+  if [ -f "scripts/fuzz-seeds/$name.sh" ]; then bash "scripts/fuzz-seeds/$name.sh" "$corpus"; fi
   echo "== $name for ${seconds}s"
   "$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 "$corpus"
 done
