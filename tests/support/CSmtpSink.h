@@ -1,0 +1,236 @@
+// Test helper: a real SMTP server on loopback (tests/support/smtp_sink.py, Debian's aiosmtpd) that
+// a test starts, sends mail to, and reads back.
+//
+//     CSmtpSink sink;                       // makes its own temporary directory
+//     ASSERT_TRUE(sink.Start()) << sink.Error();
+//     client.SetServer(L"127.0.0.1"); client.m_nPort = sink.Port(); ... client.Send();
+//     ASSERT_TRUE(sink.WaitForMessages(1)) << sink.Error();
+//     CSmtpSink::SMessage msg = sink.Read(1);  // raw DATA bytes, envelope sender and recipients
+//     // msg.m_szEmlPath can be handed to tests/support/parse_mail.py for an independent parse
+//
+// The destructor stops the server (SIGTERM, then SIGKILL if it does not end) and removes the
+// directory. Header-only; needs TARVIK_SOURCE_DIR (every test target has it). One thread only.
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+class CSmtpSink
+{
+public:
+    struct SMessage
+    {
+        std::string m_szRaw;                 // the DATA bytes as the server stored them
+        std::string m_szMailFrom;            // envelope sender (MAIL FROM)
+        std::vector<std::string> m_vRcptTos; // envelope recipients accepted by the server
+        std::string m_szHelo;                // the name the client gave in HELO/EHLO
+        std::string m_szEmlPath;             // path of the stored .eml file
+    };
+
+    CSmtpSink()
+    {
+        std::string szTemplate = (std::filesystem::temp_directory_path() / "tarvik-smtp-XXXXXX").string();
+        if (mkdtemp(szTemplate.data()) != nullptr)
+            m_szDir = szTemplate;
+    }
+    ~CSmtpSink()
+    {
+        Stop();
+        if (!m_szDir.empty())
+        {
+            std::error_code ec;
+            std::filesystem::remove_all(m_szDir, ec);
+        }
+    }
+    CSmtpSink(const CSmtpSink&) = delete;
+    CSmtpSink& operator=(const CSmtpSink&) = delete;
+
+    // Starts the server on the host (an IPv4 or IPv6 loopback address) and a free port; waits until
+    // it accepts connections. False (see Error) when it does not come up within the time-out.
+    bool Start(const std::string& szHost = "127.0.0.1",
+               std::chrono::milliseconds timeout = std::chrono::seconds(60))
+    {
+        if (m_szDir.empty())
+            return Fail("no temporary directory");
+        m_szHost = szHost;
+        const std::string szScript = std::string(TARVIK_SOURCE_DIR) + "/tests/support/smtp_sink.py";
+        const std::string szPortFile = m_szDir + "/port";
+        std::vector<std::string> vArgs = {"/usr/bin/python3", szScript,  "--host",    szHost,
+                                          "--port",           "0",       "--maildir", MailDir(),
+                                          "--port-file",      szPortFile};
+        std::vector<char*> vArgv;
+        for (std::string& szArg : vArgs)
+            vArgv.push_back(szArg.data());
+        vArgv.push_back(nullptr);
+        if (posix_spawn(&m_nPid, vArgv[0], nullptr, nullptr, vArgv.data(), environ) != 0)
+        {
+            m_nPid = -1;
+            return Fail("cannot start /usr/bin/python3");
+        }
+        const auto tEnd = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < tEnd)
+        {
+            std::ifstream file(szPortFile);
+            if (file >> m_nPort && m_nPort > 0)
+                return true;
+            int nStatus = 0;
+            if (waitpid(m_nPid, &nStatus, WNOHANG) == m_nPid)
+            {
+                m_nPid = -1;
+                return Fail("smtp_sink.py ended before it was ready");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        Stop();
+        return Fail("smtp_sink.py did not become ready in time");
+    }
+
+    // Stops the server; waits for it to end. Messages stay readable.
+    void Stop()
+    {
+        if (m_nPid <= 0)
+            return;
+        kill(m_nPid, SIGTERM);
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        int nStatus = 0;
+        while (waitpid(m_nPid, &nStatus, WNOHANG) == 0)
+        {
+            if (std::chrono::steady_clock::now() > tEnd)
+            {
+                kill(m_nPid, SIGKILL);
+                waitpid(m_nPid, &nStatus, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        m_nPid = -1;
+    }
+
+    int Port() const { return m_nPort; }
+    const std::string& Host() const { return m_szHost; }
+    const std::string& Directory() const { return m_szDir; }
+    std::string MailDir() const { return m_szDir + "/mail"; }
+    const std::string& Error() const { return m_szError; }
+
+    // Number of messages stored so far.
+    int Count() const
+    {
+        int n = 0;
+        while (std::filesystem::exists(MetaPath(n + 1)))
+            ++n;
+        return n;
+    }
+
+    // Waits until at least n messages are stored; false after the time-out.
+    bool WaitForMessages(int n, std::chrono::milliseconds timeout = std::chrono::seconds(60))
+    {
+        const auto tEnd = std::chrono::steady_clock::now() + timeout;
+        while (Count() < n)
+        {
+            if (std::chrono::steady_clock::now() > tEnd)
+                return Fail("fewer messages arrived than awaited");
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+
+    // Message n (1-based), as stored; empty fields when it is not there.
+    SMessage Read(int n) const
+    {
+        SMessage msg;
+        msg.m_szEmlPath = MailDir() + "/" + std::to_string(n) + ".eml";
+        msg.m_szRaw = ReadFile(msg.m_szEmlPath);
+        const std::string szMeta = ReadFile(MetaPath(n));
+        msg.m_szMailFrom = JsonString(szMeta, "mail_from");
+        msg.m_szHelo = JsonString(szMeta, "helo");
+        size_t nPos = szMeta.find("\"rcpt_tos\"");
+        if (nPos != std::string::npos)
+        {
+            nPos = szMeta.find('[', nPos);
+            const size_t nEnd = szMeta.find(']', nPos);
+            while (nPos != std::string::npos && nPos < nEnd)
+            {
+                nPos = szMeta.find('"', nPos + 1);
+                if (nPos == std::string::npos || nPos > nEnd)
+                    break;
+                std::string szValue;
+                nPos = ParseJsonString(szMeta, nPos, szValue);
+                msg.m_vRcptTos.push_back(szValue);
+            }
+        }
+        return msg;
+    }
+
+    static std::string ReadFile(const std::string& szPath)
+    {
+        std::ifstream file(szPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+private:
+    std::string MetaPath(int n) const { return MailDir() + "/" + std::to_string(n) + ".json"; }
+
+    bool Fail(const std::string& szError)
+    {
+        m_szError = szError;
+        return false;
+    }
+
+    // Reads the JSON string that starts with the quote at nPos; returns the index after its end.
+    static size_t ParseJsonString(const std::string& sz, size_t nPos, std::string& szOut)
+    {
+        for (size_t i = nPos + 1; i < sz.size(); ++i)
+        {
+            const char c = sz[i];
+            if (c == '"')
+                return i;
+            if (c == '\\' && i + 1 < sz.size())
+            {
+                const char e = sz[++i];
+                if (e == 'u' && i + 4 < sz.size())
+                {
+                    const unsigned long nCode = std::stoul(sz.substr(i + 1, 4), nullptr, 16);
+                    i += 4;
+                    szOut += nCode < 0x80 ? static_cast<char>(nCode) : '?';
+                }
+                else
+                    szOut += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+            }
+            else
+                szOut += c;
+        }
+        return sz.size();
+    }
+
+    static std::string JsonString(const std::string& szJson, const std::string& szKey)
+    {
+        size_t nPos = szJson.find("\"" + szKey + "\"");
+        if (nPos == std::string::npos)
+            return {};
+        nPos = szJson.find(':', nPos);
+        nPos = szJson.find_first_not_of(" ", nPos + 1);
+        std::string szValue;
+        if (nPos != std::string::npos && szJson[nPos] == '"')
+            ParseJsonString(szJson, nPos, szValue);
+        return szValue;
+    }
+
+    std::string m_szDir;
+    std::string m_szHost;
+    std::string m_szError;
+    pid_t m_nPid = -1;
+    int m_nPort = 0;
+};
