@@ -41,6 +41,9 @@ public:
     bool Split(CSplitPlan& plan, int nPageCount, ISplitListener* pListener) override;
 
 private:
+    // The split itself: false at the first failing item, szMessage the result's message.
+    bool SplitFiles(CSplitPlan& plan, int nPageCount, ISplitListener* pListener, std::wstring& szMessage);
+
     fipImage* m_pPage = nullptr;
     fipWinImageEx* m_pDisplay = nullptr;
     fipMultiPageEx* m_pMultiPage = nullptr;
