@@ -1,0 +1,206 @@
+// The logger: record layout, the append, rotation, the debug switch, thread names and the log viewer.
+#include "log/CLogger.h"
+
+#include "log/ErrorCodes.h"
+#include "platform/AppendFile.h"
+#include "platform/DebugOutput.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+#include "platform/Registry.h"
+#include "platform/SysError.h"
+#include "platform/Thread.h"
+#include "util/CFileOps.h"
+#include "util/utf8_conversion.h"
+
+#include <atomic>
+#include <cwchar>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+
+// Restores the caller's last system error when a record is done, so that logging a failure does
+// not change what GetLastError reports afterwards.
+class CLastErrorKeeper
+{
+public:
+    CLastErrorKeeper() : m_nError(platform::GetLastError()) {}
+    ~CLastErrorKeeper() { platform::SetLastError(m_nError); }
+
+private:
+    uint32_t m_nError;
+};
+
+void ReplaceAll(std::wstring& szText, const std::wstring& szFrom, const std::wstring& szTo)
+{
+    size_t nPos = 0;
+    while ((nPos = szText.find(szFrom, nPos)) != std::wstring::npos)
+    {
+        szText.replace(nPos, szFrom.size(), szTo);
+        nPos += szTo.size();
+    }
+}
+
+} // namespace
+
+CLogger::CLogger() : CLogger(ExecutablePath() + L".log") {}
+
+CLogger::CLogger(const std::wstring& szLogPath) : m_szLogPath(szLogPath)
+{
+    IsDebugMode();
+}
+
+std::wstring CLogger::GetBackupPath() const
+{
+    static const std::wstring kLogEnding = L".log";
+    if (m_szLogPath.size() >= kLogEnding.size() &&
+        m_szLogPath.compare(m_szLogPath.size() - kLogEnding.size(), kLogEnding.size(), kLogEnding) == 0)
+        return m_szLogPath.substr(0, m_szLogPath.size() - kLogEnding.size()) + L".old.log";
+    return m_szLogPath + L".old.log";
+}
+
+std::wstring CLogger::FlattenMessage(const std::wstring& szMessage)
+{
+    std::wstring szFlat = szMessage;
+    ReplaceAll(szFlat, L"\r\n", L". ");
+    ReplaceAll(szFlat, L"\n", L". ");
+    return szFlat;
+}
+
+std::wstring CLogger::FormatRecord(int32_t nCode, const std::wstring& szMessage,
+                                   const platform::SSystemTime& time)
+{
+    wchar_t szStamp[96];
+    std::swprintf(szStamp, sizeof(szStamp) / sizeof(szStamp[0]), L"%d,%04d,", nCode / 1000, nCode);
+    std::wstring szRecord = szStamp;
+    szRecord += ErrorCodeText(nCode);
+    std::swprintf(szStamp, sizeof(szStamp) / sizeof(szStamp[0]), L",%02u/%02u/%04u,%02u:%02u:%02u.%03u,",
+                  unsigned(time.wDay), unsigned(time.wMonth), unsigned(time.wYear), unsigned(time.wHour),
+                  unsigned(time.wMinute), unsigned(time.wSecond), unsigned(time.wMilliseconds));
+    szRecord += szStamp;
+    szRecord += FlattenMessage(szMessage);
+    szRecord += L"\r\n";
+    return szRecord;
+}
+
+void CLogger::Log(int32_t nCode, const std::wstring& szMessage) const
+{
+    CLastErrorKeeper keeper;
+    const platform::SSystemTime now = platform::GetLocalTime();
+    if (IsDebugMode())
+        platform::OutputDebugText(FlattenMessage(szMessage));
+
+    // The whole record goes out in one write to a file opened for appending: records of other
+    // threads and processes land before or after it, never inside it.
+    const std::string szBytes = utf8_conversion::Encode(FormatRecord(nCode, szMessage, now));
+    platform::CAppendFile file;
+    uint64_t nSize = 0;
+    bool bSizeKnown =
+        file.Open(m_szLogPath) && file.Append(szBytes.data(), szBytes.size()) && file.GetSize(nSize);
+    if (bSizeKnown && nSize <= kRotateSize)
+        return;
+
+    // Rotation. Several writers may see the file past its limit at once; the lock lets one of them
+    // rotate, and the others find that the path no longer names the file they wrote to, so that a
+    // freshly rotated backup is never deleted by a second rotation.
+    if (file.IsOpen() && (!file.Lock() || !file.IsAt(m_szLogPath)))
+        return;
+    Rotate();
+    file.Close();
+}
+
+void CLogger::Rotate() const
+{
+    const std::wstring szBackup = GetBackupPath();
+    platform::DeleteFile(szBackup);
+    if (!platform::MoveFile(m_szLogPath, szBackup, 0))
+        return;
+    Log(kCodeLoggerInfo, L"Previous log messages backed up to '" + szBackup + L"'. New log file started.");
+}
+
+void CLogger::LogLastError() const
+{
+    uint32_t nError = platform::GetLastError();
+    LogSystemError(nError);
+}
+
+void CLogger::LogSystemError(uint32_t nError) const
+{
+    Log(static_cast<int32_t>(nError), SystemErrorText(nError));
+}
+
+bool IsDebugMode()
+{
+    // 0 not read yet, 1 on, 2 off.
+    static std::atomic<int> s_nDebugMode{0};
+    int nMode = s_nDebugMode.load();
+    if (nMode != 0)
+        return nMode == 1;
+
+    nMode = 2;
+    platform::CRegistryKey key;
+    if (key.Open(platform::EHive::LocalMachine, L"Software\\Nordal\\Halvane", platform::kRegAllAccess) == 0)
+    {
+        std::wstring szValue;
+        if (key.QueryString(L"Debug", szValue) == 0 && szValue == L"1")
+            nMode = 1;
+        key.Close();
+    }
+    int nUnread = 0;
+    s_nDebugMode.compare_exchange_strong(nUnread, nMode);
+    return s_nDebugMode.load() == 1;
+}
+
+std::wstring ThreadName(const std::wstring& szName, bool bRegister)
+{
+    static const std::wstring kUndefined = L"Undefined Thread";
+    try
+    {
+        // Never destroyed: threads and static objects may trace during process exit.
+        static std::mutex* s_pLock = new std::mutex;
+        static std::map<uint32_t, std::wstring>* s_pNames = new std::map<uint32_t, std::wstring>;
+        const uint32_t nThreadId = platform::GetCurrentThreadId();
+        std::lock_guard<std::mutex> guard(*s_pLock);
+        if (bRegister && !szName.empty())
+            s_pNames->emplace(nThreadId, szName);
+        auto it = s_pNames->find(nThreadId);
+        return it == s_pNames->end() ? kUndefined : it->second;
+    }
+    catch (...)
+    {
+        return kUndefined;
+    }
+}
+
+void ShowLog(const std::wstring& szLogPath)
+{
+    uint32_t nAttributes = platform::GetFileAttributes(szLogPath);
+    if (nAttributes == platform::kInvalidFileAttributes || (nAttributes & platform::kAttributeDirectory) != 0)
+        CFileOps::TouchFile(szLogPath);
+
+    std::wstring szProgram = ExecutableDirectory() + L"logvista";
+    if (szProgram.find(L' ') != std::wstring::npos)
+        szProgram = L"\"" + szProgram + L"\"";
+    const std::wstring szCommandLine = szProgram + L" /path " + szLogPath + L" /language English";
+
+    platform::SProcessInfo info;
+    if (!platform::CreateProcessFromCommandLine(szCommandLine, info))
+    {
+        uint32_t nError = platform::GetLastError();
+        platform::ShowMessageBox(L"Unable to load log file:\r\n - " + szLogPath + L"\r\n" +
+                                     SystemErrorText(nError),
+                                 L"Unable to show log", platform::kMbOk | platform::kMbIconError);
+        return;
+    }
+    // Nobody waits for the viewer; a detached waiter collects its exit so that it leaves no zombie.
+    std::thread(
+        [info]
+        {
+            uint32_t nExitCode = 0;
+            platform::WaitForProcess(info, nExitCode);
+        })
+        .detach();
+}

@@ -1,0 +1,113 @@
+// Linux backend of CAppendFile: O_APPEND writes, fstat sizes and flock locks.
+#include "platform/AppendFile.h"
+
+#include "platform/FileSystem.h"
+#include "platform/SysError.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform
+{
+
+CAppendFile::~CAppendFile()
+{
+    Close();
+}
+
+bool CAppendFile::Open(const std::wstring& szPath)
+{
+    Close();
+    int nFd;
+    do
+        nFd = ::open(NativePath(szPath).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    while (nFd < 0 && errno == EINTR);
+    if (nFd < 0)
+    {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    m_nFd = nFd;
+    return true;
+}
+
+bool CAppendFile::Append(const void* pData, size_t nSize)
+{
+    if (m_nFd < 0)
+    {
+        SetLastError(kErrorInvalidHandle);
+        return false;
+    }
+    ssize_t nWritten;
+    do
+        nWritten = ::write(m_nFd, pData, nSize);
+    while (nWritten < 0 && errno == EINTR);
+    if (nWritten < 0)
+    {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    if (static_cast<size_t>(nWritten) != nSize)
+    {
+        SetLastError(kErrorHandleDiskFull);
+        return false;
+    }
+    return true;
+}
+
+bool CAppendFile::GetSize(uint64_t& nSize) const
+{
+    struct stat st;
+    if (m_nFd < 0 || ::fstat(m_nFd, &st) != 0)
+    {
+        if (m_nFd < 0)
+            SetLastError(kErrorInvalidHandle);
+        else
+            SetLastErrorFromErrno();
+        return false;
+    }
+    nSize = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool CAppendFile::Lock()
+{
+    if (m_nFd < 0)
+    {
+        SetLastError(kErrorInvalidHandle);
+        return false;
+    }
+    int nResult;
+    do
+        nResult = ::flock(m_nFd, LOCK_EX);
+    while (nResult != 0 && errno == EINTR);
+    if (nResult != 0)
+    {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    return true;
+}
+
+bool CAppendFile::IsAt(const std::wstring& szPath) const
+{
+    struct stat stOpen;
+    struct stat stPath;
+    if (m_nFd < 0 || ::fstat(m_nFd, &stOpen) != 0 || ::stat(NativePath(szPath).c_str(), &stPath) != 0)
+        return false;
+    return stOpen.st_dev == stPath.st_dev && stOpen.st_ino == stPath.st_ino;
+}
+
+void CAppendFile::Close()
+{
+    if (m_nFd >= 0)
+    {
+        ::close(m_nFd);
+        m_nFd = -1;
+    }
+}
+
+} // namespace platform

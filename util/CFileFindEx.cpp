@@ -1,0 +1,136 @@
+// The directory search with include and exclude masks.
+#include "util/CFileFindEx.h"
+
+#include "platform/MessageBox.h"
+#include "util/CFileOps.h"
+#include "util/TextConversion.h"
+
+std::wstring WildcardToRegex(const std::wstring& szMask)
+{
+    // Characters that mean something in a regular expression but nothing in a wildcard mask are
+    // escaped, so that a mask such as "report(1).pdf" matches that very name.
+    static const std::wstring kLiteralOnly = L"\\^$+()[]{}|";
+    std::wstring szRegex = L"^";
+    for (wchar_t c : szMask)
+    {
+        if (c == L'*')
+            szRegex += L".*?";
+        else if (c == L'.')
+            szRegex += L"\\.";
+        else if (c == L'?')
+            szRegex += L'.';
+        else
+        {
+            if (kLiteralOnly.find(c) != std::wstring::npos)
+                szRegex += L'\\';
+            szRegex += c;
+        }
+    }
+    szRegex += L'$';
+    return szRegex;
+}
+
+void CFileFindEx::Compile(const std::wstring& szMasks, std::vector<std::wregex>& patterns)
+{
+    patterns.clear();
+    size_t nStart = 0;
+    while (nStart <= szMasks.size())
+    {
+        size_t nEnd = szMasks.find(L'|', nStart);
+        if (nEnd == std::wstring::npos)
+            nEnd = szMasks.size();
+        std::wstring szMask = szMasks.substr(nStart, nEnd - nStart);
+        nStart = nEnd + 1;
+        if (szMask.empty())
+            continue;
+        try
+        {
+            // Wildcard masks are folded to lower case before conversion; a regular expression keeps
+            // its escapes (\D is not \d) and ignores case instead.
+            if (m_bMasksAreRegex)
+                patterns.emplace_back(szMask, std::regex_constants::ECMAScript | std::regex_constants::icase);
+            else
+                patterns.emplace_back(WildcardToRegex(LowerCase(szMask)), std::regex_constants::ECMAScript);
+        }
+        catch (const std::regex_error& error)
+        {
+            m_nRegexError = static_cast<int>(error.code());
+            std::wstring szWhat;
+            const char* szError = error.what();
+            while (*szError != '\0')
+                szWhat += static_cast<wchar_t>(static_cast<unsigned char>(*szError++));
+            platform::ShowMessageBox(L"Error on regex " + szMask + L":" + szWhat, L"Error",
+                                     platform::kMbOk | platform::kMbIconError);
+        }
+    }
+}
+
+bool CFileFindEx::FindFile(const std::wstring& szPath, const std::wstring& szInclude,
+                           const std::wstring& szExclude, bool bMasksAreRegex)
+{
+    Close();
+    m_szInclude = szInclude;
+    m_szExclude = szExclude;
+    m_bMasksAreRegex = bMasksAreRegex;
+    m_nRegexError = 0;
+    Compile(m_szInclude, m_includes);
+    Compile(m_szExclude, m_excludes);
+
+    bool bMasksGiven = szInclude.find_first_not_of(L'|') != std::wstring::npos ||
+                       szExclude.find_first_not_of(L'|') != std::wstring::npos;
+    m_bFiltering = bMasksGiven && CFileOps::GetPathType(szPath) == 2;
+    std::wstring szPattern;
+    if (m_bFiltering)
+    {
+        m_szFolder = CFileOps::AddTrailingBackslash(szPath);
+        szPattern = m_szFolder + L"*.*";
+    }
+    else
+    {
+        m_szFolder = CFileOps::SplitPath(szPath).m_szFolder;
+        szPattern = szPath;
+    }
+
+    if (!First(szPattern, m_data))
+        return false;
+    while (!PassesFilter(m_data))
+    {
+        if (!Next(m_data))
+            return false;
+    }
+    return true;
+}
+
+bool CFileFindEx::FindNextFile()
+{
+    do
+    {
+        if (!Next(m_data))
+            return false;
+    } while (!PassesFilter(m_data));
+    return true;
+}
+
+bool CFileFindEx::PassesFilter(const platform::SFindData& data) const
+{
+    if (!m_bFiltering || (data.nAttributes & platform::kAttributeDirectory) != 0)
+        return true;
+    std::wstring szName = LowerCase(data.szName);
+    bool bIncluded = m_includes.empty();
+    for (const std::wregex& pattern : m_includes)
+    {
+        if (std::regex_match(szName, pattern))
+        {
+            bIncluded = true;
+            break;
+        }
+    }
+    if (!bIncluded)
+        return false;
+    for (const std::wregex& pattern : m_excludes)
+    {
+        if (std::regex_match(szName, pattern))
+            return false;
+    }
+    return true;
+}
