@@ -49,6 +49,7 @@ private:
     void Load(const std::wstring& szLibraryName);
     template <typename T> bool Resolve(T& pfn, const char* szName);
 
+    std::wstring m_szLibraryName;
     void* m_hModule = nullptr;
     int32_t m_nInstanceID = 0;
     bool m_bFailed = false;

@@ -1,0 +1,39 @@
+// Loading of shared libraries at run time, like LoadLibrary/GetProcAddress/FreeLibrary.
+//
+// Where this differs from Windows: a name NAME.dll stands for the Linux file libNAME.so (see
+// NativeLibraryName). A bare name is looked for beside the executable first, then in the dynamic
+// loader's usual places (LD_LIBRARY_PATH, the executable's run path, the system directories); a
+// name with a directory is loaded from there only. Failures set the last error (126 module not
+// found, 127 entry point not found) and leave the loader's text in LastLibraryErrorText.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform
+{
+
+using HMODULE = void*;
+
+inline constexpr uint32_t kErrorModNotFound = 126;
+inline constexpr uint32_t kErrorProcNotFound = 127;
+
+// The Linux file name for a library name: "dir/NAME.dll" (any case of ".dll") gives
+// "dir/libNAME.so"; a name that already ends in ".so" or holds ".so." is kept; any other name
+// gets "lib" in front and ".so" behind unless it starts with "lib".
+std::wstring NativeLibraryName(const std::wstring& szName);
+
+// Loads a library (reference counted); nullptr on failure.
+HMODULE LoadLibrary(const std::wstring& szName);
+
+// The address of an exported symbol; nullptr on failure.
+void* GetProcAddress(HMODULE hModule, const char* szName);
+
+// Drops one reference of a loaded library; false for a null or unknown handle.
+bool FreeLibrary(HMODULE hModule);
+
+// The dynamic loader's message for the calling thread's last failed LoadLibrary or
+// GetProcAddress; empty when there was none.
+std::wstring LastLibraryErrorText();
+
+} // namespace platform
