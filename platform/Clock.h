@@ -33,8 +33,12 @@ struct SFileTime
 // The local date and time now.
 SSystemTime GetLocalTime();
 
-// File time from and to Unix seconds and nanoseconds.
+// File time from Unix seconds and nanoseconds (times before 1601 give 0).
 SFileTime FileTimeFromUnix(int64_t nSeconds, uint32_t nNanoseconds);
+
+// The file time as one 64-bit count of 100-nanosecond intervals, and back.
+uint64_t FileTimeToU64(const SFileTime& ft);
+SFileTime FileTimeFromU64(uint64_t nValue);
 
 // UTC file time to local file time (using the time zone offset in force at that instant). Fails,
 // like Windows, when the value does not fit (the top bit of the 64-bit value is set).

@@ -25,4 +25,12 @@ bool MultiByteToWide(uint32_t nCodePage, const std::string& szBytes, std::wstrin
 // page, an unpaired surrogate in UTF-8, or in Latin-1 a character above 0xFF.
 bool WideToMultiByte(uint32_t nCodePage, const std::wstring& szWide, std::string& szBytes);
 
+// Upper case of one UTF-16 unit by the Unicode simple case mapping (units without one, and surrogates,
+// stay as they are), as Windows compares names without regard to letter case.
+wchar_t ToUpperChar(wchar_t ch);
+std::wstring ToUpperText(const std::wstring& szText);
+// Equality and ordering of two texts without regard to letter case (by ToUpperChar).
+bool EqualsNoCase(const std::wstring& szA, const std::wstring& szB);
+int CompareNoCase(const std::wstring& szA, const std::wstring& szB);
+
 } // namespace platform

@@ -114,8 +114,17 @@ std::wstring GetExecutablePath();
 std::wstring GetComputerName();
 std::wstring GetUserName();
 
-// Narrow (UTF-8) form of a wide path, as the system calls take it.
+// Narrow (UTF-8) form of a wide path, as the system calls take it. A file name that is not valid UTF-8
+// keeps each stray byte 0x80..0xFF as the lone unit U+DC80..U+DCFF, so that it converts back unchanged.
 std::string NativePath(const std::wstring& szPath);
 std::wstring WidePath(const std::string& szNative);
+
+// Reads a whole file into bytes; false with the last error set.
+bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes);
+
+// Replaces a file's content atomically: the bytes go to a temporary file beside it, which is flushed
+// and renamed over it (a symbolic link is followed, the old file's permission bits are kept). Other
+// processes see the old content or the new one, never a mixture.
+bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes);
 
 } // namespace platform

@@ -60,4 +60,10 @@ int DefaultButton(uint32_t nType);
 // Installs a presenter (not owned; null restores the default). Returns the one it replaces.
 IMessageBoxPresenter* SetMessageBoxPresenter(IMessageBoxPresenter* pPresenter);
 
+// The default presenter: one line "[caption] text" on standard error, then the default button.
+IMessageBoxPresenter& DefaultMessageBoxPresenter();
+
+// True when no box may wait for a person: TARVIK_HEADLESS=1, or neither DISPLAY nor WAYLAND_DISPLAY set.
+bool IsHeadless();
+
 } // namespace platform
