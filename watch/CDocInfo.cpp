@@ -3,22 +3,13 @@
 
 #include <cstdio>
 
+#include "util/CFileOps.h"
 #include "watch/IFileValidatior.h"
 
 namespace
 {
 
 const wchar_t kContinue[] = L"Continue validating...";
-
-// The low 32 bits of the size a directory search reports for szPath; 0 when it finds nothing.
-uint32_t CurrentSize(const std::wstring& szPath)
-{
-    platform::CFindFile find;
-    platform::SFindData data;
-    if (!find.First(szPath, data))
-        return 0;
-    return static_cast<uint32_t>(data.nSize & 0xFFFFFFFFu);
-}
 
 } // namespace
 
@@ -57,7 +48,7 @@ bool CDocInfo::Check(IFileValidatior* pValidator, uint32_t nTimeout, int32_t nIn
     }
 
     m_nLastCheck = nNow;
-    const uint32_t nCurrent = CurrentSize(m_szPath);
+    const uint32_t nCurrent = CFileOps::FileSize(m_szPath);
     const bool bChanged = nCurrent != static_cast<uint32_t>(m_nSize & 0xFFFFFFFFu) || (m_nSize >> 32) != 0;
 
     if (nRemaining < 0)
