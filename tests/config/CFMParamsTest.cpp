@@ -144,8 +144,12 @@ TEST_F(CFMParamsTest, Utf8MarkHidesTheFirstSection)
 // A process that died holding the INI mutex must not cost any setting: the next load reads them all.
 TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
 {
+    // An 8-bit file, so that the first access after the takeover has work to do: the conversion.
     WriteBytes(NativePath("tarvik.ini"),
-               Utf16Ini(L"[General]\r\nAttemptTimeout=17\r\nTxtInDir=/keep\r\n[E-mail]\r\nEmPort=2525\r\n"));
+               "[General]\r\nAttemptTimeout=17\r\nTxtInDir=/keep\r\n[E-mail]\r\nEmPort=2525\r\n");
+    // The mutex outlives its dead holder only while another process keeps a handle to it.
+    std::filesystem::create_directory(NativePath("keeper"));
+    CIniFile keeper(WidePath("keeper/tarvik.ini"));
     CProbeProcess holder;
     holder.Start({"hold", NativePath("tarvik.ini")});
     std::string szLine;
@@ -159,6 +163,7 @@ TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
         EXPECT_EQ(params.m_nAttemptTimeout, 17);
         EXPECT_EQ(params.m_szTxtInDir, L"/keep/");
         EXPECT_EQ(params.m_nEmPort, 2525);
+        EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
     }
     CTestParams reloaded(WidePath("tarvik.ini"));
     EXPECT_EQ(reloaded.m_nAttemptTimeout, 17);
