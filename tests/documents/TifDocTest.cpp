@@ -67,6 +67,14 @@ private:
 class TifDocTest : public ::testing::Test
 {
 protected:
+    // The debug switch of the split is read from the registry stand-in: keep it in the test's own
+    // directory.
+    void SetUp() override
+    {
+        setenv("TARVIK_OBJECTS_DIR", m_dir.Path().c_str(), 1);
+        setenv("TARVIK_REGISTRY_DIR", m_dir.Path().c_str(), 1);
+    }
+
     CTempDir m_dir;
 };
 
