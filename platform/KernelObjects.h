@@ -8,7 +8,14 @@
 //    holds a handle to it: a process that dies, even by SIGKILL, holds nothing any more, and the next
 //    create starts a fresh object.
 //  - A named mutex may be waited on only alone (WaitForSingleObject); a wait for several objects takes
-//    events only.
+//    events only. An infinite wait for a named mutex sleeps in the kernel (a blocking file lock); a
+//    finite one retries a few milliseconds apart until its time-out.
+//  - Events and mutexes share one name space: creating a mutex under an event's name (or the reverse)
+//    fails with 6, invalid handle.
+//  - Mechanism: an unnamed event is an eventfd; a named event is a FIFO that every holder keeps open
+//    (its unread bytes are the set state, which the kernel drops with the last holder); a lock file
+//    per named object carries open-file-description locks for "somebody holds it" and for the mutex
+//    owner. The files stay in the directory after the last holder has gone (they are reused).
 //  - No security descriptors: every named object is open to every user (the file is mode 0666).
 #pragma once
 

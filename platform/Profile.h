@@ -3,7 +3,11 @@
 // The file is read and written whole on every call. A file that starts with FF FE is UTF-16LE and
 // stays so; any other file is 8-bit (each byte the character of the same code) and stays so. Lines
 // end with CR LF when written; CR LF and LF are accepted when read. Section and key names compare
-// without regard to letter case; blanks around names and values are ignored, as on Windows.
+// without regard to letter case; blanks around names and values are ignored, as on Windows. Also as
+// on Windows: the first section and the first key of a name count; a value in matching double or
+// single quotes reads without them; a default text loses its trailing blanks; a file that a write
+// creates is 8-bit; a character that an 8-bit file cannot hold is written as '?'. A write replaces
+// the key's line only (keeping its spelling of the key name) and leaves every other byte as it was.
 #pragma once
 
 #include <cstdint>

@@ -2,13 +2,20 @@
 //
 // Stored as plain files so that an administrator can read and change a value with ordinary tools:
 //   $TARVIK_REGISTRY_DIR/<HIVE>/<key path, one directory per key>/<value name>
-// with HIVE = HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER. The default root is /etc/tarvik/registry
-// for HKEY_LOCAL_MACHINE and ~/.config/tarvik/registry for HKEY_CURRENT_USER (both moved together by
-// TARVIK_REGISTRY_DIR). A value file holds its data as UTF-8 text: for a string the text itself, for a
-// 32-bit number its decimal text; a first line "#type=REG_EXPAND_SZ" or "#type=REG_DWORD" marks the
-// other kinds (a file without it is a REG_SZ). Key and value names compare without regard to letter
-// case, as on Windows (the first existing spelling on disk is used). Differences from Windows: no
-// access checks beyond the files' permissions; the default value of a key is the file "@".
+// with HIVE = HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER. Without TARVIK_REGISTRY_DIR the root is
+// /etc/tarvik/registry for HKEY_LOCAL_MACHINE (/etc/tarvik/registry/HKEY_LOCAL_MACHINE/...) and
+// ~/.config/tarvik/registry for HKEY_CURRENT_USER; TARVIK_REGISTRY_DIR moves both together. A value
+// file holds its data as UTF-8 text: for a string the text itself, for a 32-bit number its decimal
+// text; a first line "#type=REG_EXPAND_SZ" or "#type=REG_DWORD" marks the other kinds (a file without
+// it is a REG_SZ; "#type=REG_SZ" is written only for a text that itself starts with "#type="). One
+// final line end is not part of the value, so `echo 1 > Debug` stores "1". Names are stored as UTF-8
+// with '%', '/', control characters and a leading '.' written %XX; entries starting with '.' are
+// not keys or values (temporary files of an atomic write). Key and value names compare without
+// regard to letter case, as on Windows (the exact spelling first, else the first match on disk).
+// Differences from Windows: access rights are checked against the directory's permissions only
+// (reading needs r-x, writing w-x); the default value of a key is the file "@"; a key and a value of
+// one name cannot both exist; a string read of a REG_DWORD value (and a number read of a string) is
+// refused with 1630, data of this type is not supported.
 #pragma once
 
 #include <cstdint>
