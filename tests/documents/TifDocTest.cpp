@@ -160,6 +160,34 @@ TEST_F(TifDocTest, EveryTruncationFailsToOpen)
     EXPECT_EQ(3, doc.GetPagesCount());
 }
 
+// The completeness check reads the file's structure itself: every layout tiffcp writes must still
+// open, and still be refused when cut short.
+TEST_F(TifDocTest, OtherLayoutsOpenWhenCompleteOnly)
+{
+    ASSERT_TRUE(MakeTiff(m_dir.File("gray.tif"), 2, "tiffgray"));
+    const std::vector<std::pair<std::string, std::string>> layouts = {{"lzw", "-c lzw"},
+                                                                      {"tiled", "-c zip -t -w 16 -l 16"},
+                                                                      {"bigtiff", "-8"},
+                                                                      {"bigendian", "-B"},
+                                                                      {"packbits", "-c packbits"}};
+    for (const auto& [szName, szOptions] : layouts)
+    {
+        const std::string szFile = m_dir.File(szName + ".tif");
+        ASSERT_EQ(0,
+                  RunCommand("tiffcp " + szOptions + " '" + m_dir.File("gray.tif") + "' '" + szFile + "'"));
+        CTifDoc doc(m_dir.WideFile(szName + ".tif"));
+        ASSERT_TRUE(doc.Open(2)) << szName;
+        EXPECT_EQ(2, doc.GetPagesCount()) << szName;
+        const size_t nSize = ReadFileBytes(szFile).size();
+        CTifDoc cut(m_dir.WideFile("cut.tif"));
+        for (size_t n : {nSize - 1, nSize - 8, nSize * 3 / 4, nSize / 2})
+        {
+            WritePrefix(szFile, m_dir.File("cut.tif"), n);
+            EXPECT_FALSE(cut.Open(1)) << szName << " cut to " << n << " of " << nSize;
+        }
+    }
+}
+
 TEST_F(TifDocTest, LibTiffNoiseStaysOffStandardError)
 {
     ASSERT_TRUE(MakeTiff(m_dir.File("g4.tif"), 2));
