@@ -1,0 +1,285 @@
+// The logger on real files: record layout byte for byte, system-error records, rotation at its exact
+// limit, the log-viewer launch, and the debug switch read by a separate process.
+#include "log/CLogger.h"
+
+#include "log/ErrorCodes.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/SysError.h"
+#include "tests/util/CTestDirectory.h"
+#include "util/ProgramPaths.h"
+#include "util/utf8_conversion.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <regex>
+#include <sys/stat.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+CIsolatedEnvironment* const g_pEnvironment =
+    static_cast<CIsolatedEnvironment*>(::testing::AddGlobalTestEnvironment(new CIsolatedEnvironment));
+
+std::vector<std::string> Lines(const std::string& szContent)
+{
+    std::vector<std::string> lines;
+    size_t nStart = 0;
+    size_t nEnd;
+    while ((nEnd = szContent.find("\r\n", nStart)) != std::string::npos)
+    {
+        lines.push_back(szContent.substr(nStart, nEnd - nStart));
+        nStart = nEnd + 2;
+    }
+    EXPECT_EQ(nStart, szContent.size()) << "content after the last CR LF";
+    return lines;
+}
+
+// Splits "c,code,text,date,time,message" and puts a fixed stamp in place of date and time.
+std::string WithFixedStamp(const std::string& szLine)
+{
+    static const std::regex kStamp(
+        "^([^,]*,[^,]*,[^,]*),\\d\\d/\\d\\d/\\d{4},\\d\\d:\\d\\d:\\d\\d\\.\\d{3},");
+    std::smatch match;
+    if (!std::regex_search(szLine, match, kStamp))
+        return "malformed: " + szLine;
+    return match[1].str() + ",DD/MM/YYYY,hh:mm:ss.mmm," + match.suffix().str();
+}
+
+class CLoggerTest : public ::testing::Test
+{
+protected:
+    std::wstring LogPath() const { return m_dir.Wide("tarvik.log"); }
+    std::string LogContent() const { return CTestDirectory::ReadFile(m_dir.Path() / "tarvik.log"); }
+
+    CTestDirectory m_dir;
+};
+
+} // namespace
+
+TEST(CLoggerFormat, RecordLayoutByteForByte)
+{
+    platform::SSystemTime time;
+    time.wYear = 2026;
+    time.wMonth = 12;
+    time.wDay = 7;
+    time.wHour = 10;
+    time.wMinute = 4;
+    time.wSecond = 8;
+    time.wMilliseconds = 31;
+    EXPECT_EQ(
+        CLogger::FormatRecord(36, L"first\r\nsecond\nthird\rfourth", time),
+        L"0,0036,Document monitoring service error,07/12/2026,10:04:08.031,first. second. third\rfourth\r\n");
+    EXPECT_EQ(CLogger::FormatRecord(4004, L"x", time), L"4,4004,Process info,07/12/2026,10:04:08.031,x\r\n");
+    EXPECT_EQ(CLogger::FormatRecord(1016, L"", time),
+              L"1,1016,Directory monitor error,07/12/2026,10:04:08.031,\r\n");
+    EXPECT_EQ(CLogger::FormatRecord(183, L"y", time), L"0,0183,Unknown Code,07/12/2026,10:04:08.031,y\r\n");
+    EXPECT_EQ(CLogger::FlattenMessage(L"\n\r\n\r"), L". . \r");
+}
+
+TEST_F(CLoggerTest, WritesUtf8RecordsWithTheLocalTime)
+{
+    CLogger logger(LogPath());
+    logger.Log(4004, std::wstring(L"Gr") + wchar_t(0xF6) + L"\u00DFe " + wchar_t(0x20AC) + L"\nok");
+    const std::string szContent = LogContent();
+    std::vector<std::string> lines = Lines(szContent);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(WithFixedStamp(lines[0]), "4,4004,Process info,DD/MM/YYYY,hh:mm:ss.mmm,Gr\xC3\xB6\xC3\x9F"
+                                        "e \xE2\x82\xAC. ok");
+    // The stamp is now: today's date and a time within a few minutes (allowing for midnight).
+    const platform::SSystemTime now = platform::GetLocalTime();
+    int nDay = 0, nMonth = 0, nYear = 0, nHour = 0, nMinute = 0;
+    ASSERT_EQ(std::sscanf(lines[0].c_str(), "4,4004,Process info,%d/%d/%d,%d:%d", &nDay, &nMonth, &nYear,
+                          &nHour, &nMinute),
+              5);
+    int nMinutesApart = std::abs((now.wHour * 60 + now.wMinute) - (nHour * 60 + nMinute));
+    EXPECT_TRUE(nMinutesApart <= 5 || nMinutesApart >= 24 * 60 - 5);
+    EXPECT_EQ(nYear, now.wYear);
+}
+
+TEST_F(CLoggerTest, SystemErrorRecordsCarryTheNumberAsCode)
+{
+    CLogger logger(LogPath());
+    logger.LogSystemError(platform::kErrorAlreadyExists);
+    platform::SetLastError(platform::kErrorFileNotFound);
+    logger.LogLastError();
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorFileNotFound) << "logging changed the last error";
+
+    std::vector<std::string> lines = Lines(LogContent());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(WithFixedStamp(lines[0]),
+              "0,0183,Unknown Code,DD/MM/YYYY,hh:mm:ss.mmm," + utf8_conversion::Encode(SystemErrorText(183)));
+    EXPECT_EQ(WithFixedStamp(lines[1]), "0,0002,Failed to wait program,DD/MM/YYYY,hh:mm:ss.mmm," +
+                                            utf8_conversion::Encode(SystemErrorText(2)));
+}
+
+TEST_F(CLoggerTest, RotatesOnlyPastTheLimitAndReplacesTheBackup)
+{
+    CLogger logger(LogPath());
+    EXPECT_EQ(logger.GetBackupPath(), m_dir.Wide("tarvik.old.log"));
+    CTestDirectory::WriteFile(m_dir.Path() / "tarvik.old.log", "stale backup\r\n");
+
+    const size_t nRecord =
+        utf8_conversion::Encode(CLogger::FormatRecord(36, L"m", platform::SSystemTime())).size();
+    CTestDirectory::WriteFile(m_dir.Path() / "tarvik.log", std::string(CLogger::kRotateSize - nRecord, 'x'));
+    logger.Log(36, L"m");
+    EXPECT_EQ(fs::file_size(m_dir.Path() / "tarvik.log"), CLogger::kRotateSize);
+    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "tarvik.old.log"), "stale backup\r\n");
+
+    logger.Log(36, L"m");
+    EXPECT_EQ(fs::file_size(m_dir.Path() / "tarvik.old.log"), CLogger::kRotateSize + nRecord);
+    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "tarvik.old.log").substr(0, 4), "xxxx");
+    std::vector<std::string> lines = Lines(LogContent());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(WithFixedStamp(lines[0]),
+              "4,4003,Logger info,DD/MM/YYYY,hh:mm:ss.mmm,Previous log messages backed up to '" +
+                  (m_dir.Path() / "tarvik.old.log").string() + "'. New log file started.");
+}
+
+TEST_F(CLoggerTest, UnwritableLogLosesTheRecordSilently)
+{
+    CLogger logger(m_dir.Wide("missing/dir/tarvik.log"));
+    EXPECT_NO_THROW(logger.Log(36, L"lost"));
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "missing"));
+}
+
+TEST(CLoggerDefaults, LogLiesBesideTheExecutable)
+{
+    CLogger logger;
+    EXPECT_EQ(logger.GetLogPath(), ExecutablePath() + L".log");
+    EXPECT_EQ(logger.GetBackupPath(), ExecutablePath() + L".old.log");
+}
+
+namespace
+{
+
+class CRecordingPresenter : public platform::IMessageBoxPresenter
+{
+public:
+    int Show(const std::wstring& szText, const std::wstring& szCaption, uint32_t nType) override
+    {
+        m_szText = szText;
+        m_szCaption = szCaption;
+        m_nType = nType;
+        ++m_nShown;
+        return platform::kIdOk;
+    }
+    std::wstring m_szText;
+    std::wstring m_szCaption;
+    uint32_t m_nType = 0;
+    int m_nShown = 0;
+};
+
+// The viewer is looked for beside the running executable, which for this suite is the test binary.
+fs::path ViewerPath()
+{
+    return fs::path(platform::NativePath(ExecutableDirectory())) / "logvista";
+}
+
+} // namespace
+
+TEST_F(CLoggerTest, ShowLogWithoutViewerCreatesTheFileAndReportsTheFailure)
+{
+    ASSERT_FALSE(fs::exists(ViewerPath()));
+    CRecordingPresenter presenter;
+    AnnounceDisplayForScriptedPresenter();
+    platform::IMessageBoxPresenter* pPrevious = platform::SetMessageBoxPresenter(&presenter);
+    ShowLog(LogPath());
+    platform::SetMessageBoxPresenter(pPrevious);
+
+    EXPECT_TRUE(fs::exists(m_dir.Path() / "tarvik.log"));
+    EXPECT_EQ(fs::file_size(m_dir.Path() / "tarvik.log"), 0u);
+    ASSERT_EQ(presenter.m_nShown, 1);
+    EXPECT_EQ(presenter.m_szCaption, L"Unable to show log");
+    EXPECT_EQ(presenter.m_szText.rfind(L"Unable to load log file:\r\n - " + LogPath() + L"\r\n", 0), 0u);
+    EXPECT_GT(presenter.m_szText.size(), (L"Unable to load log file:\r\n - " + LogPath() + L"\r\n").size());
+    EXPECT_TRUE((presenter.m_nType & platform::kMbIconError) == platform::kMbIconError);
+}
+
+namespace
+{
+
+// Runs the probe with the registry value "Debug" set to szValue (absent when null); returns what it
+// wrote to the debugger output.
+std::string RunProbe(const char* szValue, const CTestDirectory& dir)
+{
+    const fs::path registry = dir.Path() / "registry";
+    const fs::path key = registry / "HKEY_LOCAL_MACHINE" / "Software" / "Nordal" / "Halvane";
+    fs::create_directories(key);
+    if (szValue != nullptr)
+        CTestDirectory::WriteFile(key / "Debug", szValue);
+    const std::string szCommand = "TARVIK_REGISTRY_DIR='" + registry.string() + "' '" LOG_DEBUG_PROBE "' '" +
+                                  (dir.Path() / "probe.log").string() + "' 2>&1";
+    std::string szOutput;
+    FILE* pPipe = ::popen(szCommand.c_str(), "r");
+    if (pPipe == nullptr)
+        return "popen failed";
+    char buffer[4096];
+    size_t nRead;
+    while ((nRead = std::fread(buffer, 1, sizeof(buffer), pPipe)) > 0)
+        szOutput.append(buffer, nRead);
+    EXPECT_EQ(::pclose(pPipe), 0);
+    return szOutput;
+}
+
+} // namespace
+
+TEST(CLoggerDebugSwitch, OnlyTheTextOneTurnsItOn)
+{
+    for (const char* szValue : {static_cast<const char*>(nullptr), "0", "true", " 1", "11"})
+    {
+        CTestDirectory dir;
+        const std::string szOutput = RunProbe(szValue, dir);
+        EXPECT_EQ(szOutput.find("probe message"), std::string::npos) << (szValue ? szValue : "(absent)");
+        EXPECT_EQ(szOutput.find("CProbe::Outer"), std::string::npos) << (szValue ? szValue : "(absent)");
+        // The log record is written whatever the switch says.
+        EXPECT_NE(CTestDirectory::ReadFile(dir.Path() / "probe.log").find("probe message. second line"),
+                  std::string::npos);
+    }
+
+    CTestDirectory dir;
+    const std::string szOutput = RunProbe("1", dir);
+    EXPECT_NE(szOutput.find("probe message. second line"), std::string::npos) << szOutput;
+    const size_t nOuterIn = szOutput.find("CProbe::Main: + CProbe::Outer");
+    const size_t nInnerIn = szOutput.find("CProbe::Main: +   CProbe::Inner");
+    const size_t nInnerOut = szOutput.find("CProbe::Main: -   CProbe::Inner");
+    const size_t nOuterOut = szOutput.find("CProbe::Main: - CProbe::Outer");
+    ASSERT_NE(nOuterIn, std::string::npos) << szOutput;
+    ASSERT_NE(nInnerIn, std::string::npos) << szOutput;
+    ASSERT_NE(nInnerOut, std::string::npos) << szOutput;
+    ASSERT_NE(nOuterOut, std::string::npos) << szOutput;
+    EXPECT_LT(nOuterIn, nInnerIn);
+    EXPECT_LT(nInnerIn, nInnerOut);
+    EXPECT_LT(nInnerOut, nOuterOut);
+    // The debugger gets the message alone, not the record.
+    EXPECT_EQ(szOutput.find("Process info"), std::string::npos) << szOutput;
+}
+
+TEST(CLoggerViewer, ShowLogStartsTheViewerBesideTheExecutableWithItsArguments)
+{
+    // A copy of the probe in its own directory, beside a stand-in viewer that records its arguments.
+    CTestDirectory dir;
+    const fs::path probe = dir.Path() / "probe";
+    fs::copy_file(LOG_DEBUG_PROBE, probe);
+    const fs::path output = dir.Path() / "viewer-args.txt";
+    CTestDirectory::WriteFile(dir.Path() / "logvista",
+                              "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + output.string() + ".tmp\"\nmv \"" +
+                                  output.string() + ".tmp\" \"" + output.string() + "\"\n");
+    ::chmod((dir.Path() / "logvista").c_str(), 0755);
+    const fs::path log = dir.Path() / "tarvik.log";
+    CTestDirectory::WriteFile(log, "kept\r\n");
+    const std::string szCommand = "'" + probe.string() + "' --show-log '" + log.string() + "' 2>&1";
+    ASSERT_EQ(std::system(szCommand.c_str()), 0);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(output) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(fs::exists(output)) << "the viewer never ran";
+    EXPECT_EQ(CTestDirectory::ReadFile(output), "/path\n" + log.string() + "\n/language\nEnglish\n");
+    EXPECT_EQ(CTestDirectory::ReadFile(log), "kept\r\n");
+}
