@@ -104,7 +104,7 @@ bool CMailMessage::AddRecipientList(const std::string& szList, int nKind)
         if (nClose != std::string::npos && nClose < nOpen)
             return false;
         const std::string szName = szPiece.substr(0, nOpen);
-        const size_t nAddressEnd = nClose != std::string::npos ? nClose : szPiece.size() - 1;
+        const size_t nAddressEnd = nClose != std::string::npos ? nClose : szPiece.size();
         const std::string szAddress =
             nAddressEnd > nOpen ? szPiece.substr(nOpen + 1, nAddressEnd - nOpen - 1) : std::string();
         AppendRecipient(szAddress, szName, nKind);

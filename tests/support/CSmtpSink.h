@@ -14,10 +14,12 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -180,16 +182,8 @@ public:
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
-private:
-    std::string MetaPath(int n) const { return MailDir() + "/" + std::to_string(n) + ".json"; }
-
-    bool Fail(const std::string& szError)
-    {
-        m_szError = szError;
-        return false;
-    }
-
-    // Reads the JSON string that starts with the quote at nPos; returns the index after its end.
+    // Reads the JSON string that starts with the quote at nPos into szOut (UTF-8); returns the
+    // index of its closing quote.
     static size_t ParseJsonString(const std::string& sz, size_t nPos, std::string& szOut)
     {
         for (size_t i = nPos + 1; i < sz.size(); ++i)
@@ -202,9 +196,17 @@ private:
                 const char e = sz[++i];
                 if (e == 'u' && i + 4 < sz.size())
                 {
-                    const unsigned long nCode = std::stoul(sz.substr(i + 1, 4), nullptr, 16);
+                    unsigned long nCode = std::stoul(sz.substr(i + 1, 4), nullptr, 16);
                     i += 4;
-                    szOut += nCode < 0x80 ? static_cast<char>(nCode) : '?';
+                    // A surrogate pair "\uD8xx\uDCxx" stands for one character beyond 0xFFFF.
+                    if (nCode >= 0xD800 && nCode < 0xDC00 && i + 6 < sz.size() && sz[i + 1] == '\\' &&
+                        sz[i + 2] == 'u')
+                    {
+                        const unsigned long nLow = std::stoul(sz.substr(i + 3, 4), nullptr, 16);
+                        nCode = 0x10000 + ((nCode - 0xD800) << 10) + (nLow - 0xDC00);
+                        i += 6;
+                    }
+                    AppendUtf8(szOut, nCode);
                 }
                 else
                     szOut += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
@@ -213,6 +215,74 @@ private:
                 szOut += c;
         }
         return sz.size();
+    }
+
+    // Reads the stored mail with Python's email package (tests/support/parse_mail.py) and returns
+    // its facts by key ("subject", "from.0.addr", "part.1.file", "defects", ...). With a directory,
+    // the decoded parts are written there as <n>.bin. Empty when the reader fails.
+    static std::map<std::string, std::string> ParseMail(const std::string& szEmlPath,
+                                                        const std::string& szExtractDir = std::string())
+    {
+        std::map<std::string, std::string> facts;
+        std::string szCommand = "/usr/bin/python3 '" + std::string(TARVIK_SOURCE_DIR) +
+                                "/tests/support/parse_mail.py' '" + szEmlPath + "'";
+        if (!szExtractDir.empty())
+            szCommand += " --extract '" + szExtractDir + "'";
+        FILE* pPipe = popen(szCommand.c_str(), "r");
+        if (pPipe == nullptr)
+            return facts;
+        std::string szOutput;
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pPipe)) > 0)
+            szOutput.append(buffer, n);
+        if (pclose(pPipe) != 0)
+            return {};
+        std::istringstream lines(szOutput);
+        std::string szLine;
+        while (std::getline(lines, szLine))
+        {
+            const size_t nTab = szLine.find('\t');
+            if (nTab == std::string::npos || nTab + 1 >= szLine.size() || szLine[nTab + 1] != '"')
+                continue;
+            std::string szValue;
+            ParseJsonString(szLine, nTab + 1, szValue);
+            facts[szLine.substr(0, nTab)] = szValue;
+        }
+        return facts;
+    }
+
+private:
+    static void AppendUtf8(std::string& szOut, unsigned long nCode)
+    {
+        if (nCode < 0x80)
+            szOut += static_cast<char>(nCode);
+        else if (nCode < 0x800)
+        {
+            szOut += static_cast<char>(0xC0 | (nCode >> 6));
+            szOut += static_cast<char>(0x80 | (nCode & 0x3F));
+        }
+        else if (nCode < 0x10000)
+        {
+            szOut += static_cast<char>(0xE0 | (nCode >> 12));
+            szOut += static_cast<char>(0x80 | ((nCode >> 6) & 0x3F));
+            szOut += static_cast<char>(0x80 | (nCode & 0x3F));
+        }
+        else
+        {
+            szOut += static_cast<char>(0xF0 | (nCode >> 18));
+            szOut += static_cast<char>(0x80 | ((nCode >> 12) & 0x3F));
+            szOut += static_cast<char>(0x80 | ((nCode >> 6) & 0x3F));
+            szOut += static_cast<char>(0x80 | (nCode & 0x3F));
+        }
+    }
+
+    std::string MetaPath(int n) const { return MailDir() + "/" + std::to_string(n) + ".json"; }
+
+    bool Fail(const std::string& szError)
+    {
+        m_szError = szError;
+        return false;
     }
 
     static std::string JsonString(const std::string& szJson, const std::string& szKey)
