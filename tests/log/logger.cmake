@@ -5,3 +5,6 @@ set_target_properties(log_debug_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TARV
 tarvik_add_test(test_logger SOURCES ${CMAKE_CURRENT_LIST_DIR}/LoggerTest.cpp LIBS tarvik_log)
 target_compile_definitions(test_logger PRIVATE LOG_DEBUG_PROBE="$<TARGET_FILE:log_debug_probe>")
 add_dependencies(test_logger log_debug_probe)
+
+tarvik_add_test(test_logger_threads SOURCES ${CMAKE_CURRENT_LIST_DIR}/LoggerThreadsTest.cpp LIBS tarvik_log
+  LABELS threads)

@@ -1,0 +1,171 @@
+// Concurrent logging through rotation, and the thread-name registry.
+#include "log/CLogger.h"
+
+#include "log/ErrorCodes.h"
+#include "tests/util/CTestDirectory.h"
+#include "util/utf8_conversion.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <regex>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new CIsolatedEnvironment);
+
+constexpr int kThreads = 8;
+constexpr int kRecordsPerThread = 1000;
+const int32_t kCodes[] = {36, 1014, 1016, 3009, 4004, 183, 2, 4002};
+
+struct SLogContent
+{
+    int nMalformed = 0;
+    int nRotationRecords = 0;
+    std::map<int, std::vector<int>> sequences; // thread -> record numbers met
+};
+
+// Checks every line (six fields, category and code text matching the code, CR LF ending) and
+// collects the numbers of the test's records.
+void Scan(const std::string& szContent, SLogContent& content, std::string& szFirstBad)
+{
+    static const std::regex kLine(
+        "^(-?\\d+),(\\d{4,}),([^,]*),\\d\\d/\\d\\d/\\d{4},\\d\\d:\\d\\d:\\d\\d\\.\\d{3},([^,]*)$");
+    static const std::regex kMessage("^thread (\\d+) record (\\d+) x+$");
+    size_t nStart = 0;
+    while (nStart < szContent.size())
+    {
+        size_t nEnd = szContent.find('\n', nStart);
+        std::string szLine =
+            szContent.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
+        nStart = nEnd == std::string::npos ? szContent.size() : nEnd + 1;
+        std::smatch line;
+        bool bGood = nEnd != std::string::npos && !szLine.empty() && szLine.back() == '\r';
+        if (bGood)
+            szLine.pop_back();
+        bGood = bGood && std::regex_match(szLine, line, kLine);
+        if (bGood)
+        {
+            int nCode = std::stoi(line[2].str());
+            bGood = std::stoi(line[1].str()) == nCode / 1000 &&
+                    line[3].str() == utf8_conversion::Encode(ErrorCodeText(nCode));
+            std::smatch message;
+            const std::string szMessage = line[4].str();
+            if (nCode == 4003)
+                ++content.nRotationRecords;
+            else if (bGood && std::regex_match(szMessage, message, kMessage))
+                content.sequences[std::stoi(message[1].str())].push_back(std::stoi(message[2].str()));
+            else
+                bGood = false;
+        }
+        if (!bGood)
+        {
+            if (content.nMalformed++ == 0)
+                szFirstBad = szLine;
+        }
+    }
+}
+
+} // namespace
+
+TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
+{
+    CTestDirectory dir;
+    const std::wstring szLogPath = dir.Wide("tarvik.log");
+    // About 300 bytes a record: 8,000 records make some 2.4 MB, two rotations or more.
+    const std::string szPadding(220, 'x');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+    {
+        threads.emplace_back(
+            [&, t]
+            {
+                for (int i = 0; i < kRecordsPerThread; ++i)
+                {
+                    CLogger logger(szLogPath);
+                    logger.Log(kCodes[(t + i) % 8], L"thread " + std::to_wstring(t) + L" record " +
+                                                        std::to_wstring(i) + L" " +
+                                                        std::wstring(szPadding.begin(), szPadding.end()));
+                }
+            });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const fs::path backup = dir.Path() / "tarvik.old.log";
+    ASSERT_TRUE(fs::exists(backup)) << "no rotation happened";
+    // A rotation moves a log of more than the limit; a second rotation racing the first must not
+    // have thrown that log away and left a small one in its place.
+    EXPECT_GT(fs::file_size(backup), CLogger::kRotateSize);
+
+    SLogContent content;
+    std::string szFirstBad;
+    Scan(CTestDirectory::ReadFile(backup), content, szFirstBad);
+    const std::string szCurrent = CTestDirectory::ReadFile(dir.Path() / "tarvik.log");
+    Scan(szCurrent, content, szFirstBad);
+    EXPECT_EQ(content.nMalformed, 0) << "first malformed line: " << szFirstBad;
+    EXPECT_GE(content.nRotationRecords, 1);
+    EXPECT_NE(szCurrent.find(",Logger info,"), std::string::npos);
+
+    // Rotation replaces only the oldest records: what survives of each thread is its last records,
+    // each exactly once, without a gap.
+    ASSERT_EQ(content.sequences.size(), static_cast<size_t>(kThreads));
+    for (auto& [nThread, numbers] : content.sequences)
+    {
+        std::sort(numbers.begin(), numbers.end());
+        ASSERT_FALSE(numbers.empty());
+        EXPECT_EQ(numbers.back(), kRecordsPerThread - 1) << "thread " << nThread;
+        for (size_t i = 1; i < numbers.size(); ++i)
+        {
+            if (numbers[i] != numbers[i - 1] + 1)
+            {
+                ADD_FAILURE() << "thread " << nThread << " lost or doubled records after " << numbers[i - 1];
+                break;
+            }
+        }
+    }
+}
+
+TEST(CLoggerThreads, ThreadNamesArePerThreadAndTheFirstNameStays)
+{
+    std::wstring szUnnamed, szFirst, szSecond, szOther;
+    std::thread(
+        [&]
+        {
+            szUnnamed = ThreadName();
+            szFirst = ThreadName(L"CFMonitorApp::OnMonitorProc", true);
+            szSecond = ThreadName(L"File Monitor", true);
+        })
+        .join();
+    EXPECT_EQ(szUnnamed, L"Undefined Thread");
+    EXPECT_EQ(szFirst, L"CFMonitorApp::OnMonitorProc");
+    EXPECT_EQ(szSecond, L"CFMonitorApp::OnMonitorProc");
+
+    // Many threads registering and looking up at once each see their own name.
+    std::vector<std::thread> threads;
+    std::vector<std::wstring> seen(16);
+    for (int t = 0; t < 16; ++t)
+    {
+        threads.emplace_back(
+            [&, t]
+            {
+                ThreadName(L"Worker " + std::to_wstring(t), true);
+                for (int i = 0; i < 100; ++i)
+                    seen[t] = ThreadName();
+            });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < 16; ++t)
+    {
+        // A kernel thread id may be reused by a later thread, which then keeps the earlier name.
+        EXPECT_NE(seen[t], L"Undefined Thread");
+    }
+    EXPECT_EQ(ThreadName(L"", true), ThreadName());
+}
