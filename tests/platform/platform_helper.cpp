@@ -1,0 +1,129 @@
+// A helper process for the platform tests: it holds, races for and signals named objects from a
+// process of its own.
+//   hold-mutex NAME READY       own the mutex, write the wait result to READY, then sleep until killed
+//   hold-event NAME READY       hold the event, write the create's last error to READY, sleep
+//   race-mutex NAME FILE COUNT  COUNT times: take the mutex, add 1 to the number in FILE, release
+//   set-event NAME DELAYMS OUT  after DELAYMS, write the monotonic time in ns to OUT, set the event
+#include "platform/KernelObjects.h"
+#include "platform/SysError.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+using namespace platform;
+
+namespace
+{
+
+std::wstring Wide(const char* s)
+{
+    std::wstring w;
+    for (; *s; ++s)
+    {
+        w.push_back(static_cast<unsigned char>(*s));
+    }
+    return w;
+}
+
+void WriteText(const char* szPath, const std::string& szText)
+{
+    const std::string szTemp = std::string(szPath) + ".part";
+    {
+        std::ofstream out(szTemp, std::ios::binary | std::ios::trunc);
+        out << szText;
+    }
+    std::rename(szTemp.c_str(), szPath);
+}
+
+[[noreturn]] void SleepForever()
+{
+    for (;;)
+    {
+        ::pause();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+    {
+        return 2;
+    }
+    const std::string szCommand = argv[1];
+    const std::wstring szName = Wide(argv[2]);
+    if (szCommand == "hold-mutex" && argc == 4)
+    {
+        HANDLE h = CreateNamedMutexObject(szName, false);
+        if (h == kInvalidHandle)
+        {
+            return 3;
+        }
+        const uint32_t nResult = WaitForSingleObject(h, kInfinite);
+        WriteText(argv[3], std::to_string(nResult));
+        SleepForever();
+    }
+    if (szCommand == "hold-event" && argc == 4)
+    {
+        HANDLE h = CreateNamedEventObject(szName, true, false);
+        if (h == kInvalidHandle)
+        {
+            return 3;
+        }
+        WriteText(argv[3], std::to_string(GetLastError()));
+        SleepForever();
+    }
+    if (szCommand == "race-mutex" && argc == 5)
+    {
+        HANDLE h = CreateNamedMutexObject(szName, false);
+        if (h == kInvalidHandle)
+        {
+            return 3;
+        }
+        const int nCount = std::atoi(argv[4]);
+        for (int i = 0; i < nCount; ++i)
+        {
+            if (WaitForSingleObject(h, kInfinite) != kWaitObject0)
+            {
+                return 4;
+            }
+            // A read-modify-write that loses counts unless the mutex excludes the other process.
+            long nValue = 0;
+            {
+                std::ifstream in(argv[3]);
+                in >> nValue;
+            }
+            {
+                std::ofstream out(argv[3], std::ios::trunc);
+                out << nValue + 1;
+            }
+            ReleaseMutexObject(h);
+        }
+        CloseHandleObject(h);
+        return 0;
+    }
+    if (szCommand == "set-event" && argc == 5)
+    {
+        HANDLE h = CreateNamedEventObject(szName, true, false);
+        if (h == kInvalidHandle)
+        {
+            return 3;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[3])));
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        WriteText(argv[4], std::to_string(static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec));
+        SetEventObject(h);
+        CloseHandleObject(h);
+        return 0;
+    }
+    return 2;
+}
