@@ -1,6 +1,7 @@
 // One PDF file opened by the library.
 #include "standins/pdflib/CPdfFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -239,8 +240,17 @@ bool CPdfFile::Render(int nPageRef, int nDPI, HDC hDC)
     renderer.set_render_hint(poppler::page_renderer::antialiasing);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing);
     renderer.set_image_format(poppler::image::format_argb32);
-    // Only the part that falls inside the raster is rendered.
-    poppler::image image = renderer.render_page(pPage.get(), nDPI, nDPI, 0, 0, hDC->nWidth, hDC->nHeight,
+    // Only the part of the page that falls inside the raster is rendered; beyond the page's edge
+    // the raster keeps what it held.
+    const poppler::rectf box = pPage->page_rect(poppler::media_box);
+    double dWidth = box.width() * nDPI / 72.0, dHeight = box.height() * nDPI / 72.0;
+    if (page.nRotation % 180 != 0)
+        std::swap(dWidth, dHeight);
+    const int nWidth = static_cast<int>(std::min<double>(hDC->nWidth, std::ceil(dWidth)));
+    const int nHeight = static_cast<int>(std::min<double>(hDC->nHeight, std::ceil(dHeight)));
+    if (nWidth <= 0 || nHeight <= 0)
+        return true;
+    poppler::image image = renderer.render_page(pPage.get(), nDPI, nDPI, 0, 0, nWidth, nHeight,
                                                 static_cast<poppler::rotation_enum>(nExtra / 90));
     if (!image.is_valid() || image.format() != poppler::image::format_argb32)
         return false;
