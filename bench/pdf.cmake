@@ -1,0 +1,9 @@
+# bench_documents: open at page 1, count pages and close, for PDFs through CQuickPdfDoc and through
+# poppler-cpp doing the same work on the same files.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(BENCH_POPPLER_CPP REQUIRED IMPORTED_TARGET poppler-cpp)
+add_executable(bench_documents ${CMAKE_CURRENT_LIST_DIR}/DocumentsBench.cpp)
+target_link_libraries(bench_documents PRIVATE tarvik_documents PkgConfig::BENCH_POPPLER_CPP)
+add_dependencies(bench_documents QuickPDFDLL0723)
+set_target_properties(bench_documents PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench BUILD_RPATH "${CMAKE_BINARY_DIR}/bin")
