@@ -1,0 +1,59 @@
+// The collection of pending control files.
+#include "engine/CTxtFiles.h"
+
+#include "engine/CTxtFile.h"
+
+CTxtFiles::~CTxtFiles()
+{
+    Clear();
+}
+
+bool CTxtFiles::Add(CTxtFile* pFile)
+{
+    if (Contains(pFile->GetPath()))
+    {
+        delete pFile;
+        return false;
+    }
+    m_files.push_back(pFile);
+    return true;
+}
+
+bool CTxtFiles::ProcessAll()
+{
+    bool bResult = true;
+    for (auto it = m_files.begin(); it != m_files.end();)
+    {
+        CTxtFile* pFile = *it;
+        if (pFile->GetState() == CTxtFile::kStateNew || pFile->GetState() == CTxtFile::kStatePending)
+        {
+            if (!pFile->Process())
+                bResult = false;
+        }
+        if (pFile->GetState() == CTxtFile::kStateFinished)
+        {
+            delete pFile;
+            it = m_files.erase(it);
+        }
+        else
+            ++it;
+    }
+    return bResult;
+}
+
+bool CTxtFiles::Contains(const std::wstring& szPath) const
+{
+    for (const CTxtFile* pFile : m_files)
+    {
+        if (pFile->GetPath() == szPath)
+            return true;
+    }
+    return false;
+}
+
+void CTxtFiles::Clear()
+{
+    for (CTxtFile* pFile : m_files)
+        delete pFile;
+    m_files.clear();
+}
