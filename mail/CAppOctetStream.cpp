@@ -32,13 +32,15 @@ std::string CAppOctetStream::PartHeader(const CMIMEPart& part) const
                "\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <" +
                StripControlCharacters(part.m_szParameters) + ">\r\n\r\n";
 
-    const std::string szName = MimeParameterValue(
-        FileNameOf((part.m_nFlags & CMIMEPart::kContentIsData) ? part.m_szParameters : part.m_szContent));
+    // The name is quoted (or written in its UTF-8 form) when it is not a plain token, so that a
+    // blank or a special character cannot cut it short.
+    const std::string szName =
+        FileNameOf((part.m_nFlags & CMIMEPart::kContentIsData) ? part.m_szParameters : part.m_szContent);
     const std::string szParameters =
-        (part.m_nFlags & CMIMEPart::kNameFile) ? "; file=" + szName : std::string();
+        (part.m_nFlags & CMIMEPart::kNameFile) ? "; " + MimeParameter("file", szName) : std::string();
     return "Content-Type: " + ContentTypeText() + szParameters +
-           "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=" + szName +
-           "\r\n\r\n";
+           "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; " +
+           MimeParameter("filename", szName) + "\r\n\r\n";
 }
 
 bool CAppOctetStream::WritePart(CMIMEPart& part, CMIMEMessage& message)

@@ -27,9 +27,11 @@ void CMailMessage::BuildHeader()
 {
     // Header values never carry control characters: a CR or LF there would start a new header
     // line chosen by whoever supplied the text.
-    const std::string szFromName = StripControlCharacters(m_szFromName);
-    const std::string szFrom = StripControlCharacters(m_szFrom);
-    AddHeaderLine("From: " + (szFromName.empty() ? std::string() : szFromName + " ") + "<" + szFrom + ">");
+    // Names and the subject beyond ASCII travel as encoded words, which every mail reader decodes.
+    std::string szFromName = HeaderDisplayName(m_szFromName);
+    if (!szFromName.empty() && szFromName.back() != ' ')
+        szFromName += ' ';
+    AddHeaderLine("From: " + szFromName + "<" + StripControlCharacters(m_szFrom) + ">");
 
     std::string szTo;
     std::string szCc;
@@ -42,8 +44,8 @@ void CMailMessage::BuildHeader()
             continue;
         if (!pLine->empty())
             *pLine += ",";
-        *pLine += StripControlCharacters(recipient.m_szName) + "<" +
-                  StripControlCharacters(recipient.m_szAddress) + ">";
+        *pLine +=
+            HeaderDisplayName(recipient.m_szName) + "<" + StripControlCharacters(recipient.m_szAddress) + ">";
     }
     if (!szTo.empty())
         AddHeaderLine("To: " + szTo);
@@ -52,7 +54,7 @@ void CMailMessage::BuildHeader()
 
     m_tDateTime = static_cast<int64_t>(std::time(nullptr));
     AddHeaderLine("Date: " + MailDate(static_cast<std::time_t>(m_tDateTime)));
-    AddHeaderLine("Subject: " + StripControlCharacters(m_szSubject));
+    AddHeaderLine("Subject: " + EncodeHeaderText(m_szSubject));
     AddHeaderLine("X-Mailer: " + StripControlCharacters(m_szMailerName));
 }
 

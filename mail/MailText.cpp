@@ -1,6 +1,9 @@
 // Control-character rules, parameter quoting and the mail date.
 #include "mail/MailText.h"
 
+#include "mail/CBase64.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -61,6 +64,93 @@ std::string MimeParameterValue(const std::string& szValue)
         szQuoted += c;
     }
     return szQuoted + "\"";
+}
+
+namespace
+{
+
+bool IsAscii(const std::string& szText)
+{
+    for (const char c : szText)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string EncodeHeaderText(const std::string& szUtf8)
+{
+    const std::string szClean = StripControlCharacters(szUtf8);
+    if (IsAscii(szClean))
+        return szClean;
+    // 45 bytes give 60 Base64 characters: with "=?utf-8?B?" and "?=" a word stays within 75.
+    constexpr size_t kMaxBytes = 45;
+    CBase64 encoder;
+    std::string szResult;
+    size_t nPos = 0;
+    while (nPos < szClean.size())
+    {
+        size_t nEnd = std::min(szClean.size(), nPos + kMaxBytes);
+        // Never split a UTF-8 sequence: back off over continuation bytes.
+        while (nEnd < szClean.size() && nEnd > nPos + 1 &&
+               (static_cast<unsigned char>(szClean[nEnd]) & 0xC0) == 0x80)
+            --nEnd;
+        if (!szResult.empty())
+            szResult += "\r\n ";
+        szResult += "=?utf-8?B?" +
+                    encoder.Encode(reinterpret_cast<const uint8_t*>(szClean.data() + nPos),
+                                   static_cast<int>(nEnd - nPos)) +
+                    "?=";
+        nPos = nEnd;
+    }
+    return szResult;
+}
+
+std::string MimeParameter(const std::string& szName, const std::string& szValue)
+{
+    const std::string szClean = StripControlCharacters(szValue);
+    if (IsAscii(szClean))
+        return szName + "=" + MimeParameterValue(szClean);
+    static const char kHex[] = "0123456789ABCDEF";
+    static const std::string kPlain = "!#$&+-.^_`|~";
+    std::string szResult = szName + "*=utf-8''";
+    for (const char c : szClean)
+    {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
+            kPlain.find(c) != std::string::npos)
+            szResult += c;
+        else
+        {
+            szResult += '%';
+            szResult += kHex[b >> 4];
+            szResult += kHex[b & 0x0F];
+        }
+    }
+    return szResult;
+}
+
+std::string HeaderDisplayName(const std::string& szName)
+{
+    const std::string szClean = StripControlCharacters(szName);
+    if (IsAscii(szClean))
+        return szClean;
+    std::string szPlain = szClean;
+    if (szPlain.size() >= 2 && szPlain.front() == '"' && szPlain.back() == '"')
+    {
+        std::string szInner;
+        for (size_t i = 1; i + 1 < szPlain.size(); ++i)
+        {
+            if (szPlain[i] == '\\' && i + 2 < szPlain.size())
+                ++i;
+            szInner += szPlain[i];
+        }
+        szPlain = szInner;
+    }
+    while (!szPlain.empty() && szPlain.back() == ' ')
+        szPlain.pop_back();
+    return EncodeHeaderText(szPlain) + " ";
 }
 
 std::string FormatMailDate(const std::tm& tmLocal, int nOffsetMinutes)

@@ -1,4 +1,5 @@
 // MIME composition: header lines, recipients, wrapping, dates, attachments and the part layout.
+#include "mail/CBase64.h"
 #include "mail/CMIMEMessage.h"
 #include "mail/CTextPlain.h"
 #include "mail/MailText.h"
@@ -123,6 +124,34 @@ TEST(MimeComposition, WrapBreaksLongLinesAtTheirLastBlank)
     const std::string szPath = "/" + std::string(120, 'p');
     EXPECT_EQ(CTextPlain::WrapText("short line\r\n" + szPath, 76), "short line\r\n" + szPath);
     EXPECT_EQ(CTextPlain::WrapText("a b\n" + std::string(80, 'q'), 76), "a b\n" + std::string(80, 'q'));
+}
+
+TEST(MimeComposition, HeaderTextBeyondAsciiBecomesShortEncodedWords)
+{
+    EXPECT_EQ(EncodeHeaderText("Plain subject"), "Plain subject");
+    EXPECT_EQ(EncodeHeaderText("\xC3\xA4"), "=?utf-8?B?w6Q=?=");
+    std::string szLong;
+    for (int i = 0; i < 40; ++i)
+        szLong += "\xE2\x82\xAC"; // 40 three-byte characters: never cut inside one
+    const std::vector<std::string> vWords = Lines(EncodeHeaderText(szLong));
+    ASSERT_GT(vWords.size(), 1u);
+    for (size_t i = 0; i < vWords.size(); ++i)
+    {
+        const std::string szWord =
+            i == 0 ? vWords[i] : vWords[i].substr(1); // folded lines start with a blank
+        EXPECT_LE(szWord.size(), 75u);
+        EXPECT_EQ(szWord.rfind("=?utf-8?B?", 0), 0u);
+        EXPECT_EQ(szWord.substr(szWord.size() - 2), "?=");
+        CBase64 decoder;
+        std::vector<uint8_t> vBytes;
+        const int nBytes = decoder.Decode(szWord.substr(10, szWord.size() - 12), vBytes);
+        EXPECT_EQ(nBytes % 3, 0) << "word " << i << " splits a character";
+    }
+    EXPECT_EQ(HeaderDisplayName("\"J\xC3\xBCrgen \\\"Q\\\"\""),
+              EncodeHeaderText("J\xC3\xBCrgen \"Q\"") + " ");
+    EXPECT_EQ(HeaderDisplayName("\"Ann\""), "\"Ann\"");
+    EXPECT_EQ(MimeParameter("filename", "a b.txt"), "filename=\"a b.txt\"");
+    EXPECT_EQ(MimeParameter("filename", "M\xC3\xA4rz 1.txt"), "filename*=utf-8''M%C3%A4rz%201.txt");
 }
 
 TEST(MimeComposition, DateHeaderValue)

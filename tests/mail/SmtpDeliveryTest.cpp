@@ -2,6 +2,7 @@
 // report-like mails with attachments of several sizes and names, and a test-like mail.
 #include "mail/CMIMEMessage.h"
 #include "mail/CSmtpClient.h"
+#include "platform/Encoding.h"
 #include "tests/support/CSmtpSink.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +87,9 @@ TEST_P(SmtpReportDelivery, ReportArrivesWithTextAndAttachmentIntact)
     client.SetSubject(L"Document monitoring report");
     client.AddRecipients(L"ops@example.com");
     client.AddBodyText(szBody);
-    client.AddAttachment(path.wstring());
+    std::wstring szWidePath;
+    ASSERT_TRUE(platform::MultiByteToWide(platform::kCodePageUtf8, path.string(), szWidePath));
+    client.AddAttachment(szWidePath);
     CSmtpSink::SMessage stored;
     std::map<std::string, std::string> facts = Deliver(client, stored);
 
@@ -117,7 +120,32 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SmtpReportDelivery,
                          ::testing::Values(SAttachmentCase{0, "empty.txt"}, SAttachmentCase{54, "line.txt"},
                                            SAttachmentCase{55, "line-and-one.txt"},
                                            SAttachmentCase{1024 * 1024, "large.bin"},
-                                           SAttachmentCase{700, "My Invoice.txt"}));
+                                           SAttachmentCase{700, "My Invoice.txt"},
+                                           SAttachmentCase{300, "Rechnung M\xC3\xA4rz \"1\".txt"}));
+
+TEST_F(SmtpDelivery, NamesAndSubjectBeyondAsciiArriveReadable)
+{
+    CSmtpClient client;
+    client.SetSender(L"J\u00fcrgen M\u00fcller", L"jm@example.com");
+    // Long enough to need several encoded words.
+    const std::wstring szSubject = L"Bericht \u00fcber das Dokument \u2013 \u00e4\u00f6\u00fc\u00df "
+                                   L"und noch viel mehr Text, damit es mehrere W\u00f6rter werden";
+    client.SetSubject(szSubject);
+    client.AddRecipients(L"Zo\u00eb <zoe@example.com>");
+    client.AddBodyText(L"Gr\u00fc\u00dfe");
+    CSmtpSink::SMessage stored;
+    std::map<std::string, std::string> facts = Deliver(client, stored);
+    ASSERT_FALSE(facts.empty());
+    EXPECT_EQ(facts["defects"], "0") << facts["defect.0"];
+    EXPECT_EQ(facts["from.0.name"], "J\xC3\xBCrgen M\xC3\xBCller");
+    EXPECT_EQ(facts["to.0.name"], "Zo\xC3\xAB");
+    EXPECT_EQ(facts["to.0.addr"], "zoe@example.com");
+    EXPECT_EQ(facts["subject"], "Bericht \xC3\xBC"
+                                "ber das Dokument \xE2\x80\x93 \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F "
+                                "und noch viel mehr Text, damit es mehrere W\xC3\xB6rter werden");
+    EXPECT_EQ(facts["part.0.line.0"], "Gr\xC3\xBC\xC3\x9F"
+                                      "e");
+}
 
 TEST_F(SmtpDelivery, TestMailToTwoRecipients)
 {
