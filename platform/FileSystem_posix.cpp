@@ -715,7 +715,6 @@ bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes)
         SetLastError(ErrorFromErrno(nErr));
         return false;
     }
-    SyncDirectory(ParentOf(szTarget));
     return true;
 }
 
