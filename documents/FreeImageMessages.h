@@ -8,7 +8,7 @@
 void ClearFreeImageMessages();
 
 // Installs the collection's handlers: FreeImage's output-message handler and libtiff's error and
-// warning handlers (libtiff reports past FreeImage's handler). Idempotent. Any thread.
+// warning handlers (libtiff reports past FreeImage's handler), once per process. Any thread.
 void InstallFreeImageMessageHandler();
 
 // Appends szMessage unchanged to the collection. Any thread.
