@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -42,25 +41,8 @@ public:
 class QuickPdfDocTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        // Traces and debug mode read the registry; keep them in a directory of their own.
-        s_szRegistry = (std::filesystem::temp_directory_path() / "tarvik-pdfdoc-registry").string();
-        std::filesystem::create_directories(s_szRegistry);
-        setenv("TARVIK_REGISTRY_DIR", s_szRegistry.c_str(), 1);
-        setenv("TARVIK_OBJECTS_DIR", s_szRegistry.c_str(), 1);
-    }
-    static void TearDownTestSuite()
-    {
-        std::error_code error;
-        std::filesystem::remove_all(s_szRegistry, error);
-    }
-
     CPdfSamples m_samples;
-    static std::string s_szRegistry;
 };
-
-std::string QuickPdfDocTest::s_szRegistry;
 
 TEST_F(QuickPdfDocTest, OpensEveryProducersPdfAtPageOne)
 {
