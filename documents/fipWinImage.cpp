@@ -118,7 +118,7 @@ FIBITMAP* fipWinImage::UpdateDisplayDib()
         pMade = FreeImage_ConvertToStandardType(_dib, TRUE);
         break;
     }
-    // A failed conversion leaves the image itself to be drawn; its standard bitmaps still show.
+    // Plain bitmaps are drawn as they are; so is the image when a conversion fails.
     m_pDisplayDib = pMade ? pMade : _dib;
     m_bDeleteMe = pMade != nullptr;
     _bHasChanged = FALSE;
