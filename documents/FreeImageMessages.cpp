@@ -90,11 +90,13 @@ void InstallFreeImageMessageHandler()
     // Both libraries keep their handlers in process-wide variables that nothing else in the process
     // sets; installing them once keeps concurrent documents from racing on those variables.
     static std::once_flag once;
-    std::call_once(once, [] {
-        FreeImage_SetOutputMessage(OnFreeImageMessage);
-        TIFFSetErrorHandler(OnTiffError);
-        TIFFSetWarningHandler(OnTiffWarning);
-    });
+    std::call_once(once,
+                   []
+                   {
+                       FreeImage_SetOutputMessage(OnFreeImageMessage);
+                       TIFFSetErrorHandler(OnTiffError);
+                       TIFFSetWarningHandler(OnTiffWarning);
+                   });
 }
 
 void AppendFreeImageMessage(const std::wstring& szMessage)
