@@ -54,7 +54,8 @@ CFMonitorApp::CFMonitorApp() : m_szInstanceName(kInstanceName)
 
 CFMonitorApp::~CFMonitorApp()
 {
-    SignalQuit();
+    if (m_bClaimed)
+        SignalQuit();
     Stop();
     {
         std::lock_guard<std::mutex> lock(m_mxTxtFiles);
@@ -91,6 +92,7 @@ bool CFMonitorApp::ClaimSingleInstance(bool bQuiet)
         return false;
     }
     m_hInstance.store(hEvent);
+    m_bClaimed = true;
     return true;
 }
 

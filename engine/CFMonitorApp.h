@@ -40,7 +40,8 @@ public:
     // Creates the settings (which load the INI file) and the stop and wake events, and removes a
     // left-over autostart value "VeltraneMonitor" from the Run key.
     CFMonitorApp();
-    // SignalQuit, Stop, then deletes the records and the settings (which saves them).
+    // SignalQuit (only when this process claimed the instance: a refused second start must not end
+    // the running one), Stop, then deletes the records and the settings (which saves them).
     ~CFMonitorApp() override;
     CFMonitorApp(const CFMonitorApp&) = delete;
     CFMonitorApp& operator=(const CFMonitorApp&) = delete;
@@ -93,4 +94,5 @@ private:
     std::mutex m_mxTxtFiles;                  // guards the hand-over of m_txtFiles to and from a pass
     std::atomic<uint32_t> m_nUiThreadId{0};
     std::atomic<int> m_nLateThreads{0}; // monitor threads let go of by Stop that still run
+    bool m_bClaimed = false;            // this process holds the instance event
 };
