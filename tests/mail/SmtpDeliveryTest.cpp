@@ -61,6 +61,11 @@ struct SAttachmentCase
     const char* m_pszName;
 };
 
+void PrintTo(const SAttachmentCase& test, std::ostream* pStream)
+{
+    *pStream << test.m_nSize << " bytes named " << test.m_pszName;
+}
+
 class SmtpReportDelivery : public SmtpDelivery, public ::testing::WithParamInterface<SAttachmentCase>
 {
 };
@@ -121,7 +126,11 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SmtpReportDelivery,
                                            SAttachmentCase{55, "line-and-one.txt"},
                                            SAttachmentCase{1024 * 1024, "large.bin"},
                                            SAttachmentCase{700, "My Invoice.txt"},
-                                           SAttachmentCase{300, "Rechnung M\xC3\xA4rz \"1\".txt"}));
+                                           SAttachmentCase{300, "Rechnung M\xC3\xA4rz \"1\".txt"}),
+                         [](const ::testing::TestParamInfo<SAttachmentCase>& info) {
+                             return "Bytes" + std::to_string(info.param.m_nSize) + "Case" +
+                                    std::to_string(info.index);
+                         });
 
 TEST_F(SmtpDelivery, NamesAndSubjectBeyondAsciiArriveReadable)
 {
