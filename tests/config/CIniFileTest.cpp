@@ -100,6 +100,23 @@ TEST_F(CIniFileTest, ReadErrorDuringConversionKeepsTheFile)
     EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
 }
 
+TEST_F(CIniFileTest, WriteErrorDuringConversionKeepsTheFile)
+{
+    std::string szOriginal =
+        "[General]\r\nTxtInDir=/in\r\n[E-mail]\r\nEmSubject=" + std::string(3000, 's') + "\r\n";
+    WriteBytes(NativePath("tarvik.ini"), szOriginal);
+
+    // The converted copy is twice the size of the original, so it cannot be written whole.
+    CProbeProcess probe;
+    probe.Start({"limited", NativePath("tarvik.ini"), std::to_string(szOriginal.size() + 100)});
+    std::string szLine;
+    ASSERT_TRUE(probe.ReadLine(60000, szLine));
+    EXPECT_EQ(szLine, "opened");
+    EXPECT_EQ(probe.Wait(), 0);
+    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), szOriginal);
+    EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
+}
+
 TEST_F(CIniFileTest, UnreadableIniPathIsLeftAlone)
 {
     // A directory in place of the file: it exists, but every read of it fails.

@@ -3,6 +3,7 @@
 //   existed <ini path>               prints 1 when the INI mutex existed already, else 0
 //   write <ini path> <key> <value>   writes General/key=value and prints "done 1" (or "done 0")
 //   hold <ini path>                  takes the INI file's mutex, prints "held", then waits to be killed
+//   limited <ini path> <bytes>       opens the INI file while no file may grow beyond the given size
 //   load <ini path>                  loads the settings and prints AttemptTimeout, Attempts, EmPort and
 //                                    TxtInDir, one a line; the settings are saved again at exit
 #include "config/CFMParams.h"
@@ -10,9 +11,12 @@
 #include "config/CIniFile.h"
 #include "platform/KernelObjects.h"
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -76,6 +80,19 @@ int main(int argc, char** argv)
         {
             pause();
         }
+    }
+    else if (szMode == "limited" && argc == 4)
+    {
+        // Writes past the limit fail with EFBIG instead of ending the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlim_t nLimit = std::strtoul(argv[3], nullptr, 10);
+        rlimit limit = {nLimit, nLimit};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        {
+            return 1;
+        }
+        CIniFile ini(szPath);
+        std::printf("opened\n");
     }
     else if (szMode == "load")
     {
