@@ -6,7 +6,9 @@
 //     client.SetServer(L"127.0.0.1"); client.m_nPort = sink.Port(); ... client.Send();
 //     ASSERT_TRUE(sink.WaitForMessages(1)) << sink.Error();
 //     CSmtpSink::SMessage msg = sink.Read(1);  // raw DATA bytes, envelope sender and recipients
-//     // msg.m_szEmlPath can be handed to tests/support/parse_mail.py for an independent parse
+//     // An independent reading by Python's email package (tests/support/parse_mail.py):
+//     std::map<std::string, std::string> facts = CSmtpSink::ParseMail(msg.m_szEmlPath, partsDir);
+//     EXPECT_EQ(facts["defects"], "0"); EXPECT_EQ(facts["subject"], "..."); facts["part.1.file"] ...
 //
 // The destructor stops the server (SIGTERM, then SIGKILL if it does not end) and removes the
 // directory. Header-only; needs TARVIK_SOURCE_DIR (every test target has it). One thread only.
