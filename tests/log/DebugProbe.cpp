@@ -1,6 +1,7 @@
 // Helper process for the logger tests. With a log path: logs one record there and runs two nested
 // traces, so that a test can read what reached the debugger output (standard error). With
-// "--show-log <path>": starts the log viewer that lies beside this executable on that path.
+// "--show-log <path>": starts the log viewer that lies beside this executable on that path. With
+// "--flood <path> <writer> <count>": logs count padded records "writer <writer> record <i> x...".
 #include "log/CFuncTrace.h"
 #include "log/CLogger.h"
 #include "platform/FileSystem.h"
@@ -11,6 +12,18 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
         return 2;
+    if (std::string(argv[1]) == "--flood" && argc == 5)
+    {
+        const std::wstring szPath = platform::WidePath(argv[2]);
+        const int nCount = std::stoi(argv[4]);
+        for (int i = 0; i < nCount; ++i)
+        {
+            CLogger logger(szPath);
+            logger.Log(36 + (i % 2) * 3968, L"writer " + platform::WidePath(argv[3]) + L" record " +
+                                                std::to_wstring(i) + L" " + std::wstring(90, L'x'));
+        }
+        return 0;
+    }
     if (std::string(argv[1]) == "--show-log" && argc == 3)
     {
         ShowLog(platform::WidePath(argv[2]));

@@ -11,6 +11,7 @@
 #include "tests/util/CTestDirectory.h"
 #include "util/utf8_conversion.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -34,7 +35,7 @@ struct SLogContent
 {
     int nMalformed = 0;
     int nRotationRecords = 0;
-    std::map<int, std::vector<int>> sequences; // thread -> record numbers met
+    std::map<int, std::vector<int>> sequences; // writer -> record numbers met
 };
 
 // Checks every line (six fields, category and code text matching the code, CR LF ending) and
@@ -43,7 +44,7 @@ void Scan(const std::string& szContent, SLogContent& content, std::string& szFir
 {
     static const std::regex kLine(
         "^(-?\\d+),(\\d{4,}),([^,]*),\\d\\d/\\d\\d/\\d{4},\\d\\d:\\d\\d:\\d\\d\\.\\d{3},([^,]*)$");
-    static const std::regex kMessage("^thread (\\d+) record (\\d+) x+$");
+    static const std::regex kMessage("^writer (\\d+) record (\\d+) x+$");
     size_t nStart = 0;
     while (nStart < szContent.size())
     {
@@ -78,6 +79,42 @@ void Scan(const std::string& szContent, SLogContent& content, std::string& szFir
     }
 }
 
+// Both files after exactly one rotation: every line well-formed, one rotation record in the fresh
+// log, and every record of every writer there exactly once.
+void ExpectAllRecordsAfterOneRotation(const CTestDirectory& dir, int nWriters, int nRecordsPerWriter)
+{
+    const fs::path backup = dir.Path() / "tarvik.old.log";
+    ASSERT_TRUE(fs::exists(backup)) << "no rotation happened";
+    // A rotation moves a log of more than the limit; a second rotation racing the first must not
+    // have thrown that log away and left a small one in its place.
+    EXPECT_GT(fs::file_size(backup), CLogger::kRotateSize);
+
+    SLogContent content;
+    std::string szFirstBad;
+    Scan(CTestDirectory::ReadFile(backup), content, szFirstBad);
+    const std::string szCurrent = CTestDirectory::ReadFile(dir.Path() / "tarvik.log");
+    Scan(szCurrent, content, szFirstBad);
+    EXPECT_EQ(content.nMalformed, 0) << "first malformed line: " << szFirstBad;
+    EXPECT_EQ(content.nRotationRecords, 1);
+    EXPECT_NE(szCurrent.find(",Logger info,"), std::string::npos);
+
+    // Nothing was replaced yet, so every record of every writer is there exactly once.
+    ASSERT_EQ(content.sequences.size(), static_cast<size_t>(nWriters));
+    for (auto& [nWriter, numbers] : content.sequences)
+    {
+        std::sort(numbers.begin(), numbers.end());
+        ASSERT_EQ(numbers.size(), static_cast<size_t>(nRecordsPerWriter)) << "writer " << nWriter;
+        for (int i = 0; i < nRecordsPerWriter; ++i)
+        {
+            if (numbers[i] != i)
+            {
+                ADD_FAILURE() << "writer " << nWriter << " lost or doubled record " << i;
+                break;
+            }
+        }
+    }
+}
+
 } // namespace
 
 TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
@@ -96,7 +133,7 @@ TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
                 for (int i = 0; i < kRecordsPerThread; ++i)
                 {
                     CLogger logger(szLogPath);
-                    logger.Log(kCodes[(t + i) % 8], L"thread " + std::to_wstring(t) + L" record " +
+                    logger.Log(kCodes[(t + i) % 8], L"writer " + std::to_wstring(t) + L" record " +
                                                         std::to_wstring(i) + L" " +
                                                         std::wstring(szPadding.begin(), szPadding.end()));
                 }
@@ -105,36 +142,27 @@ TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
     for (std::thread& thread : threads)
         thread.join();
 
-    const fs::path backup = dir.Path() / "tarvik.old.log";
-    ASSERT_TRUE(fs::exists(backup)) << "no rotation happened";
-    // A rotation moves a log of more than the limit; a second rotation racing the first must not
-    // have thrown that log away and left a small one in its place.
-    EXPECT_GT(fs::file_size(backup), CLogger::kRotateSize);
+    ExpectAllRecordsAfterOneRotation(dir, kThreads, kRecordsPerThread);
+}
 
-    SLogContent content;
-    std::string szFirstBad;
-    Scan(CTestDirectory::ReadFile(backup), content, szFirstBad);
-    const std::string szCurrent = CTestDirectory::ReadFile(dir.Path() / "tarvik.log");
-    Scan(szCurrent, content, szFirstBad);
-    EXPECT_EQ(content.nMalformed, 0) << "first malformed line: " << szFirstBad;
-    EXPECT_EQ(content.nRotationRecords, 1);
-    EXPECT_NE(szCurrent.find(",Logger info,"), std::string::npos);
-
-    // Nothing was replaced yet, so every record of every thread is there exactly once.
-    ASSERT_EQ(content.sequences.size(), static_cast<size_t>(kThreads));
-    for (auto& [nThread, numbers] : content.sequences)
+TEST(CLoggerThreads, RecordsOfConcurrentProcessesNeverInterleave)
+{
+    CTestDirectory dir;
+    const std::string szLog = (dir.Path() / "tarvik.log").string();
+    constexpr int kProcesses = 4;
+    constexpr int kRecordsPerProcess = 2000;
+    std::vector<FILE*> writers;
+    for (int p = 0; p < kProcesses; ++p)
     {
-        std::sort(numbers.begin(), numbers.end());
-        ASSERT_EQ(numbers.size(), static_cast<size_t>(kRecordsPerThread)) << "thread " << nThread;
-        for (int i = 0; i < kRecordsPerThread; ++i)
-        {
-            if (numbers[i] != i)
-            {
-                ADD_FAILURE() << "thread " << nThread << " lost or doubled record " << i;
-                break;
-            }
-        }
+        const std::string szCommand = "'" LOG_DEBUG_PROBE "' --flood '" + szLog + "' " + std::to_string(p) +
+                                      " " + std::to_string(kRecordsPerProcess) + " 2>&1";
+        FILE* pPipe = ::popen(szCommand.c_str(), "r");
+        ASSERT_NE(pPipe, nullptr);
+        writers.push_back(pPipe);
     }
+    for (FILE* pPipe : writers)
+        EXPECT_EQ(::pclose(pPipe), 0);
+    ExpectAllRecordsAfterOneRotation(dir, kProcesses, kRecordsPerProcess);
 }
 
 TEST(CLoggerThreads, ThreadNamesArePerThreadAndTheFirstNameStays)

@@ -8,3 +8,5 @@ add_dependencies(test_logger log_debug_probe)
 
 tarvik_add_test(test_logger_threads SOURCES ${CMAKE_CURRENT_LIST_DIR}/LoggerThreadsTest.cpp LIBS tarvik_log
   LABELS threads)
+target_compile_definitions(test_logger_threads PRIVATE LOG_DEBUG_PROBE="$<TARGET_FILE:log_debug_probe>")
+add_dependencies(test_logger_threads log_debug_probe)
