@@ -543,9 +543,26 @@ int OpenShared(const std::string& szPath, bool bFifo)
     {
         ::chmod(szPath.c_str(), 0666);
     }
-    const int nFlags = bFifo ? (O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW)
-                             : (O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW);
-    const int fd = ::open(szPath.c_str(), nFlags, 0666);
+    // An existing file is opened without O_CREAT: with fs.protected_regular set, the kernel refuses
+    // O_CREAT on another user's file in a sticky directory, even when it exists already.
+    const int nFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (bFifo ? O_NONBLOCK : 0);
+    int fd = -1;
+    for (int nTry = 0; fd < 0 && nTry < 8; ++nTry)
+    {
+        fd = ::open(szPath.c_str(), nFlags);
+        if (fd < 0 && errno == ENOENT && !bFifo)
+        {
+            fd = ::open(szPath.c_str(), nFlags | O_CREAT | O_EXCL, 0666);
+            if (fd < 0 && errno == EEXIST)
+            {
+                continue;
+            }
+        }
+        if (fd < 0)
+        {
+            return -1;
+        }
+    }
     if (fd < 0)
     {
         return -1;

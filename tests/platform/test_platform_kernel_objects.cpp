@@ -336,21 +336,38 @@ TEST_F(KernelObjectsTest, NamedMutexIsRecursiveForItsOwnerAndExcludesOtherThread
     CloseHandleObject(h2);
 }
 
-TEST_F(KernelObjectsTest, ObjectsDirectoryIsSharedByEveryUser)
+TEST_F(KernelObjectsTest, NamedObjectsAreOpenToEveryUser)
 {
-    HANDLE h = CreateNamedMutexObject(L"Global\\perm", false);
+    HANDLE h = CreateNamedEventObject(L"Global\\shared", true, false);
     ASSERT_NE(h, kInvalidHandle);
     EXPECT_EQ(NamedObjectsDirectory(), m_dir.Path());
-    bool bFound = false;
-    CTempDir unused;
-    for (const char* szFile : {"Global%5Cperm"})
+    for (const char* szFile : {"Global%5Cshared", "Global%5Cshared.fifo"})
     {
         struct stat st{};
-        ASSERT_EQ(::stat(m_dir.Native(szFile).c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0666u);
-        bFound = true;
+        ASSERT_EQ(::stat(m_dir.Native(szFile).c_str(), &st), 0) << szFile;
+        EXPECT_EQ(st.st_mode & 0777, 0666u) << szFile;
     }
-    EXPECT_TRUE(bFound);
+    if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0)
+    {
+        CloseHandleObject(h);
+        GTEST_SKIP() << "needs root and setpriv to act as another user";
+    }
+    // The helper runs as nobody, from a copy that nobody may execute, in a directory nobody may write.
+    ::chmod(m_dir.Path().c_str(), 01777);
+    const std::string szHelper = m_dir.Native("helper");
+    ASSERT_EQ(std::system(("cp '" TARVIK_PLATFORM_HELPER "' '" + szHelper + "' && chmod 755 '" + szHelper + "'").c_str()), 0);
+    const std::string szStamp = m_dir.Native("stamp-nobody");
+    SProcessInfo info;
+    ASSERT_TRUE(CreateProcessFromCommandLine(
+        WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " + szHelper +
+                 " set-event Global\\shared 0 " + szStamp),
+        info));
+    m_helpers.push_back(info.nProcessId);
+    EXPECT_EQ(WaitForSingleObject(h, 10000), kWaitObject0);
+    uint32_t nCode = 99;
+    ASSERT_TRUE(WaitForProcess(info, nCode));
+    m_helpers.clear();
+    EXPECT_EQ(nCode, 0u);
     CloseHandleObject(h);
 }
 
