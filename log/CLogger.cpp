@@ -114,9 +114,12 @@ void CLogger::Log(int32_t nCode, const std::wstring& szMessage) const
 
 void CLogger::Rotate() const
 {
+    // The log replaces the backup in one rename: when the move fails, the old backup is still
+    // there, and with no log file there is nothing to rotate and the backup stays untouched.
+    if (CFileOps::GetPathType(m_szLogPath) != 1)
+        return;
     const std::wstring szBackup = GetBackupPath();
-    platform::DeleteFile(szBackup);
-    if (!platform::MoveFile(m_szLogPath, szBackup, 0))
+    if (!platform::MoveFile(m_szLogPath, szBackup, platform::kMoveReplaceExisting))
         return;
     Log(kCodeLoggerInfo, L"Previous log messages backed up to '" + szBackup + L"'. New log file started.");
 }

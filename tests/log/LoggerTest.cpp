@@ -154,6 +154,16 @@ TEST_F(CLoggerTest, UnwritableLogLosesTheRecordSilently)
     EXPECT_FALSE(fs::exists(m_dir.Path() / "missing"));
 }
 
+TEST_F(CLoggerTest, LogThatCannotBeOpenedLeavesTheBackupAlone)
+{
+    fs::create_directories(m_dir.Path() / "tarvik.log");
+    CTestDirectory::WriteFile(m_dir.Path() / "tarvik.old.log", "earlier records\r\n");
+    CLogger logger(LogPath());
+    logger.Log(36, L"lost");
+    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "tarvik.old.log"), "earlier records\r\n");
+    EXPECT_TRUE(fs::is_directory(m_dir.Path() / "tarvik.log"));
+}
+
 TEST(CLoggerDefaults, LogLiesBesideTheExecutable)
 {
     CLogger logger;
