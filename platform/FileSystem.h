@@ -11,6 +11,14 @@
 //    skipped without failure and they read as not set.
 //  - There is no sharing mode: a file another process has open can always be opened, renamed and
 //    deleted (no sharing violation is ever reported by this layer).
+//  - DeleteFile removes a read-only file (Windows refuses it with 5); callers that must respect the
+//    attribute test it first, as the file operations do.
+//  - A regular file always reads kAttributeArchive (no archive bit is kept); a directory reads
+//    kAttributeDirectory. Symbolic links are followed.
+//  - Directory searches list their matches in name order without regard to case ("." and ".."
+//    first), as NTFS does; there are no 8.3 short names, so "*.txt" never matches "a.txtx".
+//  - Moves and copies: an existing target without the replace flag gives 183 for a move and 80 for a
+//    copy, as on Windows; copies and cross-device moves also keep the modification time.
 #pragma once
 
 #include "platform/Clock.h"
@@ -109,8 +117,8 @@ bool MatchesWildcard(const std::wstring& szPattern, const std::wstring& szName);
 // Full path of the running executable (/proc/self/exe).
 std::wstring GetExecutablePath();
 
-// Host name, and the user name of the process's real user; uid 0 reads as "SYSTEM", the account
-// that services run under.
+// Host name (up to its first dot, as given), and the user name of the process's real user; uid 0
+// reads as "SYSTEM", the account that services run under.
 std::wstring GetComputerName();
 std::wstring GetUserName();
 
