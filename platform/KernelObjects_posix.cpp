@@ -253,13 +253,35 @@ private:
 struct SNamedMutex;
 
 // Mutexes owned by the calling thread: released as abandoned when the thread ends without releasing.
-struct SOwnedMutexes
-{
-    std::vector<std::weak_ptr<SNamedMutex>> owned;
-    ~SOwnedMutexes();
-};
+// The list is reached through a plain pointer, which stays usable after the thread's destructors
+// have run: the main thread's thread-local objects go before the static ones, whose destructors may
+// still take and release mutexes (the settings are saved under the INI mutex at exit).
+using COwnedList = std::vector<std::weak_ptr<SNamedMutex>>;
+thread_local COwnedList* t_pOwned = nullptr;
+thread_local bool t_bOwnedGuardDone = false;
 
-thread_local SOwnedMutexes t_ownedMutexes;
+struct SOwnedGuard
+{
+    ~SOwnedGuard();
+};
+thread_local SOwnedGuard t_ownedGuard;
+
+// Remembers a mutex the calling thread now owns. Once the thread's guard has run (the main thread
+// during exit) nothing is remembered: the process is ending, and its death leaves the owned flag set
+// for the next owner anyway.
+void RememberOwned(std::weak_ptr<SNamedMutex> mutex)
+{
+    if (t_bOwnedGuardDone)
+    {
+        return;
+    }
+    if (t_pOwned == nullptr)
+    {
+        (void)&t_ownedGuard; // registers the guard's destructor for this thread
+        t_pOwned = new COwnedList();
+    }
+    t_pOwned->push_back(std::move(mutex));
+}
 
 struct SNamedMutex
 {
@@ -316,7 +338,7 @@ struct SNamedMutex
         }
         nOwnerThread = nThread;
         nCount = 1;
-        t_ownedMutexes.owned.push_back(std::move(self));
+        RememberOwned(std::move(self));
         return bAbandoned ? kWaitAbandoned0 : kWaitObject0;
     }
 
@@ -338,7 +360,11 @@ struct SNamedMutex
             errno = 0;
         }
         FreeLocked();
-        auto& owned = t_ownedMutexes.owned;
+        if (t_pOwned == nullptr)
+        {
+            return true;
+        }
+        auto& owned = *t_pOwned;
         owned.erase(std::remove_if(owned.begin(), owned.end(),
                                    [this](const std::weak_ptr<SNamedMutex>& w) {
                                        auto p = w.lock();
@@ -368,16 +394,24 @@ struct SNamedMutex
     }
 };
 
-SOwnedMutexes::~SOwnedMutexes()
+SOwnedGuard::~SOwnedGuard()
 {
+    t_bOwnedGuardDone = true;
+    COwnedList* pOwned = t_pOwned;
+    t_pOwned = nullptr;
+    if (pOwned == nullptr)
+    {
+        return;
+    }
     const uint32_t nThread = GetCurrentThreadId();
-    for (auto& weak : owned)
+    for (auto& weak : *pOwned)
     {
         if (auto pMutex = weak.lock())
         {
             pMutex->Abandon(nThread);
         }
     }
+    delete pOwned;
 }
 
 // ---------------------------------------------------------------------------------------------------

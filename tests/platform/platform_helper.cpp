@@ -4,6 +4,7 @@
 //   hold-event NAME READY       hold the event, write the create's last error to READY, sleep
 //   race-mutex NAME FILE COUNT  COUNT times: take the mutex, add 1 to the number in FILE, release
 //   set-event NAME DELAYMS OUT  after DELAYMS, write the monotonic time in ns to OUT, set the event
+//   exit-mutex NAME             take and release the mutex from a static destructor while exiting
 #include "platform/KernelObjects.h"
 #include "platform/SysError.h"
 
@@ -41,6 +42,27 @@ void WriteText(const char* szPath, const std::string& szText)
     }
     std::rename(szTemp.c_str(), szPath);
 }
+
+// Takes and releases a named mutex in its destructor, as a static settings object saves at exit.
+struct SAtExit
+{
+    std::wstring szName;
+    ~SAtExit()
+    {
+        if (szName.empty())
+        {
+            return;
+        }
+        HANDLE h = CreateNamedMutexObject(szName, false);
+        for (int i = 0; i < 3 && h != kInvalidHandle; ++i)
+        {
+            if (WaitForSingleObject(h, kInfinite) == kWaitObject0)
+            {
+                ReleaseMutexObject(h);
+            }
+        }
+    }
+} g_atExit;
 
 [[noreturn]] void SleepForever()
 {
@@ -123,6 +145,15 @@ int main(int argc, char** argv)
         WriteText(argv[4], std::to_string(static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec));
         SetEventObject(h);
         CloseHandleObject(h);
+        return 0;
+    }
+    if (szCommand == "exit-mutex")
+    {
+        // Owned and released once on the main thread first, so that its thread-local state exists.
+        HANDLE h = CreateNamedMutexObject(szName, false);
+        WaitForSingleObject(h, kInfinite);
+        ReleaseMutexObject(h);
+        g_atExit.szName = szName;
         return 0;
     }
     return 2;

@@ -302,6 +302,16 @@ TEST_F(KernelObjectsTest, MutexOfAKilledOwnerIsObtainedAbandoned)
     CloseHandleObject(h);
 }
 
+TEST_F(KernelObjectsTest, NamedMutexWorksInStaticDestructorsAtExit)
+{
+    SProcessInfo info;
+    ASSERT_TRUE(CreateProcessFromCommandLine(
+        WidePath(std::string(TARVIK_PLATFORM_HELPER) + " exit-mutex Global\\exit.ini"), info));
+    uint32_t nCode = 99;
+    ASSERT_TRUE(WaitForProcess(info, nCode));
+    EXPECT_EQ(nCode, 0u);
+}
+
 TEST_F(KernelObjectsTest, NamedMutexIsRecursiveForItsOwnerAndExcludesOtherThreads)
 {
     HANDLE h1 = CreateNamedMutexObject(L"Global\\recursive", false);
