@@ -1,0 +1,362 @@
+// The service end to end: the real tarvik program started from a copy of bin/ in a temporary
+// directory, with its named objects and registry inside it, driven through its directories.
+#include "tests/support/CSmtpSink.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace
+{
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Plain ASCII text as UTF-16LE with its mark.
+std::string Utf16(const std::string& sz)
+{
+    std::string szOut = "\xFF\xFE";
+    for (char ch : sz)
+    {
+        szOut += ch;
+        szOut += '\0';
+    }
+    return szOut;
+}
+
+bool WaitUntil(const std::function<bool()>& ready, std::chrono::seconds timeout)
+{
+    const auto tEnd = std::chrono::steady_clock::now() + timeout;
+    while (!ready())
+    {
+        if (std::chrono::steady_clock::now() > tEnd)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+int RunProgram(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    std::vector<std::string> copy = args;
+    for (auto& sz : copy)
+        argv.push_back(sz.data());
+    argv.push_back(nullptr);
+    pid_t nPid = 0;
+    if (posix_spawnp(&nPid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int nStatus = 0;
+    waitpid(nPid, &nStatus, 0);
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1000 - WTERMSIG(nStatus);
+}
+
+class ServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "without a desktop only the system account (root) starts without the warning";
+        m_root =
+            fs::temp_directory_path() / ("tarvik-e2e-" + std::to_string(getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        for (const char* szDir : {"obj", "reg", "in", "out", "err", "docs", "cwd"})
+            fs::create_directories(m_root / szDir);
+        fs::copy(TARVIK_BIN_DIR, m_root / "bin", fs::copy_options::recursive);
+        setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
+        setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
+        setenv("TARVIK_HEADLESS", "1", 1);
+        ASSERT_TRUE(m_sink.Start()) << m_sink.Error();
+    }
+
+    void TearDown() override
+    {
+        for (pid_t nPid : m_pids)
+        {
+            kill(nPid, SIGKILL);
+            waitpid(nPid, nullptr, 0);
+        }
+        if (!m_root.empty())
+            fs::remove_all(m_root);
+    }
+
+    void WriteIni(int nAttempts, int nMoveErr, const std::string& szInDir)
+    {
+        std::string sz =
+            "[General]\r\nAttemptTimeout=1\r\nTxtInDir=" + szInDir +
+            "\r\nTxtOutDir=" + (m_root / "out").string() + "\r\nPdfDefDir=" + (m_root / "docs").string() +
+            "\r\nAttempts=" + std::to_string(nAttempts) + "\r\nMoveErr=" + std::to_string(nMoveErr) +
+            "\r\nTxtErrDir=" + (m_root / "err").string() +
+            "\r\n[E-mail]\r\nDefEmail=default@example.org\r\nEmSmtpServer=127.0.0.1\r\n"
+            "EmSenderEmail=tarvik@example.org\r\nEmSenderName=Tarvik\r\nEmSubject=Document failed\r\n"
+            "EmPort=" +
+            std::to_string(m_sink.Port()) + "\r\n";
+        std::ofstream(m_root / "bin" / "tarvik.ini", std::ios::binary) << Utf16(sz);
+    }
+
+    pid_t Start(const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> args = {(m_root / "bin" / "tarvik").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (auto& sz : args)
+            argv.push_back(sz.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, (m_root / "cwd").c_str());
+        pid_t nPid = 0;
+        EXPECT_EQ(posix_spawn(&nPid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        m_pids.push_back(nPid);
+        // Started once the engine logged its start.
+        EXPECT_TRUE(WaitUntil(
+            [this]() { return Log().find("monitoring service started") != std::string::npos; }, 60s));
+        return nPid;
+    }
+
+    // Ends the process with the signal; its exit code (-1 when it did not exit normally).
+    int End(pid_t nPid, int nSignal)
+    {
+        kill(nPid, nSignal);
+        int nStatus = 0;
+        waitpid(nPid, &nStatus, 0);
+        m_pids.erase(std::remove(m_pids.begin(), m_pids.end(), nPid), m_pids.end());
+        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1000 - WTERMSIG(nStatus);
+    }
+
+    std::string Log() const { return ReadText(m_root / "bin" / "tarvik.log"); }
+
+    fs::path MakePdf(const std::string& szName)
+    {
+        fs::path path = m_root / "docs" / szName;
+        EXPECT_EQ(
+            RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-o", path.string(), "-c",
+                        "/Helvetica findfont 20 scalefont setfont 72 700 moveto (Invoice) show showpage"}),
+            0);
+        return path;
+    }
+
+    fs::path WriteControl(const fs::path& path, const std::string& szContent, bool bOld)
+    {
+        std::ofstream(path, std::ios::binary) << szContent;
+        if (bOld)
+            fs::last_write_time(path, fs::file_time_type::clock::now() - 60s);
+        return path;
+    }
+
+    fs::path m_root;
+    CSmtpSink m_sink;
+    std::vector<pid_t> m_pids;
+};
+
+TEST_F(ServiceTest, ReleasesPdfTiffAndSubdirectoryControlFilesAndLogsSixFields)
+{
+    WriteIni(10, 1, (m_root / "in").string());
+    fs::path pdf = MakePdf("invoice.pdf");
+    fs::path tif = m_root / "docs" / "fax.tif";
+    ASSERT_EQ(RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=tiffg4", "-r100", "-o", tif.string(),
+                          "-c", "showpage showpage showpage"}),
+              0);
+    pid_t nPid = Start();
+
+    fs::create_directories(m_root / "in" / "sub");
+    auto tWritten = std::chrono::steady_clock::now();
+    WriteControl(m_root / "in" / "a.txt", "File: " + pdf.string() + "\r\nRespondEmail: a@example.org\r\n",
+                 false);
+    WriteControl(m_root / "in" / "b.txt", "File: fax.tif\r\n", false); // bare name: looked for in PdfDefDir
+    WriteControl(m_root / "in" / "sub" / "c.txt", "#SX: " + pdf.string() + "\n", false);
+    // Fresh files spend five seconds being too young; then one pass of AttemptTimeout 1 releases them.
+    EXPECT_TRUE(WaitUntil(
+        [this]()
+        {
+            return fs::exists(m_root / "out" / "a.txt") && fs::exists(m_root / "out" / "b.txt") &&
+                   fs::exists(m_root / "out" / "c.txt");
+        },
+        60s));
+    auto dElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - tWritten).count();
+    RecordProperty("release_seconds", std::to_string(dElapsed));
+    EXPECT_FALSE(fs::exists(m_root / "in" / "a.txt"));
+    EXPECT_FALSE(fs::exists(m_root / "in" / "sub" / "c.txt"));
+    EXPECT_FALSE(fs::exists(m_root / "out" / "sub"));
+    EXPECT_TRUE(fs::exists(pdf)); // the document itself stays where it is
+    EXPECT_EQ(End(nPid, SIGTERM), 0);
+
+    std::string szLog = Log();
+    EXPECT_NE(szLog.find("Skip reading new TXT file " + (m_root / "in" / "a.txt").string()),
+              std::string::npos);
+    std::regex line(R"(^\d,\d{4,},[^,]+,\d\d/\d\d/\d{4},\d\d:\d\d:\d\d\.\d{3},.*\r$)");
+    std::istringstream lines(szLog);
+    std::string szLine;
+    int nLines = 0;
+    while (std::getline(lines, szLine))
+    {
+        ++nLines;
+        EXPECT_TRUE(std::regex_match(szLine, line)) << szLine;
+    }
+    EXPECT_GT(nLines, 3);
+    EXPECT_NE(szLog.find("4,4004,Process info,"), std::string::npos);
+    EXPECT_NE(szLog.find("3,3009,"), std::string::npos);
+}
+
+TEST_F(ServiceTest, GivesUpAfterAttemptsMailsTheControlFileAndMovesItToErrorDirectory)
+{
+    WriteIni(3, 1, (m_root / "in").string());
+    MakePdf("present.pdf");
+    // A control file whose name is taken in the outgoing directory is never moved over it.
+    std::ofstream(m_root / "out" / "dup.txt") << "earlier";
+    fs::path dup =
+        WriteControl(m_root / "in" / "dup.txt", "File: present.pdf\r\nRespondEmail: bad-address\r\n", true);
+    const std::string szMissing = (m_root / "docs" / "never.pdf").string();
+    const std::string szContent =
+        "File: " + szMissing + "\r\nRespondEmail: user@example.org\r\n#CN: Nordal\r\n";
+    fs::path control = WriteControl(m_root / "in" / "gone.txt", szContent, true);
+    pid_t nPid = Start();
+
+    ASSERT_TRUE(m_sink.WaitForMessages(2, 90s)) << m_sink.Error();
+    EXPECT_TRUE(WaitUntil(
+        [&]() { return fs::exists(m_root / "err" / "gone.txt") && fs::exists(m_root / "err" / "dup.txt"); },
+        30s));
+    EXPECT_FALSE(fs::exists(control));
+    EXPECT_EQ(ReadText(m_root / "err" / "gone.txt"), szContent);
+    EXPECT_EQ(ReadText(m_root / "out" / "dup.txt"), "earlier");
+    EXPECT_EQ(End(nPid, SIGTERM), 0);
+
+    std::string szLog = Log();
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_NE(szLog.find("File '" + szMissing + "' not exists. Attempt " + std::to_string(n)),
+                  std::string::npos)
+            << n;
+    EXPECT_EQ(szLog.find("File '" + szMissing + "' not exists. Attempt 4"), std::string::npos);
+    EXPECT_NE(szLog.find("0,0036,Document monitoring service error,"), std::string::npos);
+    EXPECT_NE(szLog.find("Failed to process incoming file. Number of attempts exceeded."), std::string::npos);
+    EXPECT_NE(szLog.find("The e-mail was successfully delivered to recipient(s): user@example.org. "),
+              std::string::npos);
+    EXPECT_NE(szLog.find("The e-mail was successfully delivered to recipient(s): default@example.org. "),
+              std::string::npos);
+
+    // Which mail is which depends on the listing order; find the one for gone.txt.
+    bool bFound = false;
+    for (int n = 1; n <= 2; ++n)
+    {
+        CSmtpSink::SMessage msg = m_sink.Read(n);
+        ASSERT_EQ(msg.m_vRcptTos.size(), 1u);
+        if (msg.m_vRcptTos[0] != "user@example.org")
+        {
+            EXPECT_EQ(msg.m_vRcptTos[0], "default@example.org");
+            continue;
+        }
+        bFound = true;
+        fs::path extract = m_root / "extract";
+        fs::create_directories(extract);
+        std::string szOut = m_root / "parsed.txt";
+        ASSERT_EQ(RunProgram({"/bin/sh", "-c",
+                              "/usr/bin/python3 " + std::string(TARVIK_SOURCE_DIR) +
+                                  "/tests/support/parse_mail.py " + msg.m_szEmlPath + " --extract " +
+                                  extract.string() + " > " + szOut}),
+                  0);
+        std::string szParsed = ReadText(szOut);
+        EXPECT_NE(szParsed.find("\"gone.txt\""), std::string::npos) << szParsed;
+        bool bAttachment = false;
+        for (const auto& entry : fs::directory_iterator(extract))
+            bAttachment = bAttachment || ReadText(entry.path()) == szContent;
+        EXPECT_TRUE(bAttachment) << szParsed;
+        EXPECT_NE(szParsed.find("Waiting for document failed."), std::string::npos);
+    }
+    EXPECT_TRUE(bFound);
+}
+
+TEST_F(ServiceTest, GivenUpControlFileIsDeletedWithoutMoveErr)
+{
+    WriteIni(3, 0, (m_root / "in").string());
+    fs::path control = WriteControl(m_root / "in" / "x.txt", "File: /nowhere/x.pdf\r\n", true);
+    pid_t nPid = Start();
+    ASSERT_TRUE(m_sink.WaitForMessages(1, 90s)) << m_sink.Error();
+    EXPECT_TRUE(WaitUntil([&]() { return !fs::exists(control); }, 30s));
+    EXPECT_EQ(m_sink.Read(1).m_vRcptTos, std::vector<std::string>{"default@example.org"});
+    EXPECT_FALSE(fs::exists(m_root / "err" / "x.txt"));
+    EXPECT_EQ(End(nPid, SIGTERM), 0);
+}
+
+TEST_F(ServiceTest, ReleasesOnlyAfterTheWriterClosedTheDocument)
+{
+    WriteIni(40, 1, (m_root / "in").string());
+    fs::path source = MakePdf("source.pdf");
+    fs::path target = m_root / "docs" / "growing.pdf";
+    fs::path done = m_root / "writer-done";
+    // A second process writes the document in pieces over about 15 seconds.
+    std::string szScript = "import sys,time\n"
+                           "data=open(sys.argv[1],'rb').read()\n"
+                           "n=15\n"
+                           "f=open(sys.argv[2],'wb')\n"
+                           "for i in range(n):\n"
+                           "    f.write(data[i*len(data)//n:(i+1)*len(data)//n]); f.flush(); time.sleep(1)\n"
+                           "f.close()\n"
+                           "open(sys.argv[3],'w').close()\n";
+    std::ofstream(m_root / "writer.py") << szScript;
+    pid_t nPid = Start();
+    pid_t nWriter = 0;
+    std::string szPy = "/usr/bin/python3", szW = (m_root / "writer.py").string(), szS = source.string(),
+                szT = target.string(), szD = done.string();
+    char* argv[] = {szPy.data(), szW.data(), szS.data(), szT.data(), szD.data(), nullptr};
+    ASSERT_EQ(posix_spawn(&nWriter, argv[0], nullptr, nullptr, argv, environ), 0);
+    WriteControl(m_root / "in" / "g.txt", "File: " + target.string() + "\r\n", true);
+
+    ASSERT_TRUE(WaitUntil([&]() { return fs::exists(m_root / "out" / "g.txt"); }, 120s));
+    EXPECT_TRUE(fs::exists(done)) << "released while the writer still wrote";
+    waitpid(nWriter, nullptr, 0);
+    EXPECT_EQ(End(nPid, SIGTERM), 0);
+}
+
+TEST_F(ServiceTest, SingleInstanceSignalsAndSavedSettings)
+{
+    // An empty TxtInDir: nothing is listed, not even the working directory's control files.
+    WriteIni(5, 1, "");
+    fs::path bait = WriteControl(m_root / "cwd" / "bait.txt", "File: /x.pdf\r\n", true);
+    pid_t nFirst = Start();
+
+    // A second start with -autostart ends at once and silently; the first keeps running.
+    EXPECT_EQ(RunProgram({(m_root / "bin" / "tarvik").string(), "-AutoStart"}), 0);
+    std::this_thread::sleep_for(3s); // several passes of the first instance
+    EXPECT_EQ(waitpid(nFirst, nullptr, WNOHANG), 0) << "the first instance ended";
+    EXPECT_TRUE(fs::exists(bait));
+    EXPECT_TRUE(fs::is_empty(m_root / "out"));
+    EXPECT_EQ(Log().find("3009"), std::string::npos);
+
+    // SIGKILL leaves no claim behind: a new start runs.
+    EXPECT_EQ(End(nFirst, SIGKILL), -1000 - SIGKILL);
+    fs::remove(m_root / "bin" / "tarvik.log");
+    pid_t nSecond = Start();
+    EXPECT_EQ(End(nSecond, SIGTERM), 0);
+    EXPECT_NE(Log().find("4,4004,Process info,"), std::string::npos);
+    EXPECT_NE(Log().find("Documents monitoring service finished"), std::string::npos);
+
+    std::string szIni = ReadText(m_root / "bin" / "tarvik.ini");
+    ASSERT_GE(szIni.size(), 2u);
+    EXPECT_EQ(szIni.substr(0, 2), "\xFF\xFE");
+    for (const char* szKey : {"AttemptTimeout=1", "TxtInDir=", "TxtOutDir=", "PdfDefDir=", "Attempts=5",
+                              "MoveErr=1", "TxtErrDir=", "DefEmail=", "EmSmtpServer=", "EmSenderEmail=",
+                              "EmSenderName=", "EmSubject=", "EmPort="})
+        EXPECT_NE(szIni.find(Utf16(szKey).substr(2)), std::string::npos) << szKey;
+}
+
+} // namespace
