@@ -1,6 +1,8 @@
-// Code-page conversion between UTF-16 wide text and UTF-8 or Latin-1 bytes, and case folding.
+// Code-page conversion between UTF-16 wide text and UTF-8 or Latin-1 bytes, the UTF-8 form of
+// paths, and case-insensitive comparison.
 #include "platform/Encoding.h"
 
+#include "platform/FileSystem.h"
 #include "platform/SysError.h"
 
 
@@ -15,8 +17,9 @@ bool IsLatin1Page(uint32_t nCodePage)
     return nCodePage == kCodePageLatin1 || nCodePage == kCodePageAnsi;
 }
 
-// Decodes UTF-8 strictly (no overlong forms, no encoded surrogates, nothing above U+10FFFF).
-bool DecodeUtf8(const std::string& szBytes, std::wstring& szWide)
+// Decodes UTF-8. Strict: no overlong forms, no encoded surrogates, nothing above U+10FFFF, else
+// false. Lenient (file names): each byte of an invalid sequence becomes the lone unit U+DC00 + byte.
+bool DecodeUtf8(const std::string& szBytes, std::wstring& szWide, bool bLenient)
 {
     szWide.clear();
     szWide.reserve(szBytes.size());
@@ -36,42 +39,33 @@ bool DecodeUtf8(const std::string& szBytes, std::wstring& szWide)
         uint32_t nMin = 0;
         if (b0 >= 0xC2 && b0 <= 0xDF)
         {
-            nLen = 2;
-            cp = b0 & 0x1F;
-            nMin = 0x80;
+            nLen = 2, cp = b0 & 0x1F, nMin = 0x80;
         }
         else if (b0 >= 0xE0 && b0 <= 0xEF)
         {
-            nLen = 3;
-            cp = b0 & 0x0F;
-            nMin = 0x800;
+            nLen = 3, cp = b0 & 0x0F, nMin = 0x800;
         }
         else if (b0 >= 0xF0 && b0 <= 0xF4)
         {
-            nLen = 4;
-            cp = b0 & 0x07;
-            nMin = 0x10000;
+            nLen = 4, cp = b0 & 0x07, nMin = 0x10000;
         }
-        else
-        {
-            return false;
-        }
-        if (i + nLen > n)
-        {
-            return false;
-        }
-        for (size_t k = 1; k < nLen; ++k)
+        bool bValid = nLen != 0 && i + nLen <= n;
+        for (size_t k = 1; bValid && k < nLen; ++k)
         {
             const uint8_t b = static_cast<uint8_t>(szBytes[i + k]);
-            if ((b & 0xC0) != 0x80)
+            bValid = (b & 0xC0) == 0x80;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        bValid = bValid && cp >= nMin && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (!bValid)
+        {
+            if (!bLenient)
             {
                 return false;
             }
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        if (cp < nMin || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        {
-            return false;
+            szWide.push_back(static_cast<wchar_t>(0xDC00 + b0));
+            ++i;
+            continue;
         }
         if (cp >= 0x10000)
         {
@@ -114,7 +108,10 @@ void AppendUtf8(uint32_t cp, std::string& szBytes)
     }
 }
 
-bool EncodeUtf8(const std::wstring& szWide, std::string& szBytes)
+// Encodes UTF-16 units as UTF-8. Strict: an unpaired surrogate or a value above U+10FFFF gives false.
+// Lenient (file names): a lone U+DC80..U+DCFF is the raw byte it stands for, another lone surrogate
+// is encoded as it is, and a value above U+10FFFF becomes U+FFFD.
+bool EncodeUtf8(const std::wstring& szWide, std::string& szBytes, bool bLenient)
 {
     szBytes.clear();
     szBytes.reserve(szWide.size());
@@ -122,19 +119,27 @@ bool EncodeUtf8(const std::wstring& szWide, std::string& szBytes)
     for (size_t i = 0; i < n; ++i)
     {
         uint32_t cp = static_cast<uint32_t>(szWide[i]);
-        if (cp >= 0xD800 && cp <= 0xDBFF)
+        const uint32_t lo = i + 1 < n ? static_cast<uint32_t>(szWide[i + 1]) : 0;
+        if (cp >= 0xD800 && cp <= 0xDBFF && lo >= 0xDC00 && lo <= 0xDFFF)
         {
-            const uint32_t lo = i + 1 < n ? static_cast<uint32_t>(szWide[i + 1]) : 0;
-            if (lo < 0xDC00 || lo > 0xDFFF)
-            {
-                return false;
-            }
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
             ++i;
         }
-        else if ((cp >= 0xDC00 && cp <= 0xDFFF) || cp > 0x10FFFF)
+        else if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
         {
-            return false;
+            if (!bLenient)
+            {
+                return false;
+            }
+            if (cp >= 0xDC80 && cp <= 0xDCFF)
+            {
+                szBytes.push_back(static_cast<char>(cp - 0xDC00));
+                continue;
+            }
+            if (cp > 0x10FFFF)
+            {
+                cp = 0xFFFD;
+            }
         }
         AppendUtf8(cp, szBytes);
     }
@@ -148,7 +153,7 @@ bool MultiByteToWide(uint32_t nCodePage, const std::string& szBytes, std::wstrin
     szWide.clear();
     if (nCodePage == kCodePageUtf8)
     {
-        if (!DecodeUtf8(szBytes, szWide))
+        if (!DecodeUtf8(szBytes, szWide, false))
         {
             szWide.clear();
             SetLastError(kErrorNoUnicodeTranslation);
@@ -174,7 +179,7 @@ bool WideToMultiByte(uint32_t nCodePage, const std::wstring& szWide, std::string
     szBytes.clear();
     if (nCodePage == kCodePageUtf8)
     {
-        if (!EncodeUtf8(szWide, szBytes))
+        if (!EncodeUtf8(szWide, szBytes, false))
         {
             szBytes.clear();
             SetLastError(kErrorNoUnicodeTranslation);
@@ -199,6 +204,22 @@ bool WideToMultiByte(uint32_t nCodePage, const std::wstring& szWide, std::string
     }
     SetLastError(kErrorInvalidParameter);
     return false;
+}
+
+// Paths: a file name that is not valid UTF-8 keeps each stray byte as a lone low surrogate, so that
+// every name read from the disk can be named again.
+std::string NativePath(const std::wstring& szPath)
+{
+    std::string szNative;
+    EncodeUtf8(szPath, szNative, true);
+    return szNative;
+}
+
+std::wstring WidePath(const std::string& szNative)
+{
+    std::wstring szWide;
+    DecodeUtf8(szNative, szWide, true);
+    return szWide;
 }
 
 std::wstring ToUpperText(const std::wstring& szText)

@@ -60,7 +60,8 @@ int DefaultButton(uint32_t nType);
 // Installs a presenter (not owned; null restores the default). Returns the one it replaces.
 IMessageBoxPresenter* SetMessageBoxPresenter(IMessageBoxPresenter* pPresenter);
 
-// The default presenter: one line "[caption] text" on standard error, then the default button.
+// The default presenter: one line "[caption] text" on standard error (line ends in the text become
+// blanks), then the default button.
 IMessageBoxPresenter& DefaultMessageBoxPresenter();
 
 // True when no box may wait for a person: TARVIK_HEADLESS=1, or neither DISPLAY nor WAYLAND_DISPLAY set.

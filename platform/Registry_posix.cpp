@@ -264,6 +264,51 @@ uint32_t ReadValue(const std::string& szFile, ERegType& eType, std::wstring& szT
     return kErrorSuccess;
 }
 
+// Reads the value szName of an open key, checking the handle and the query right.
+uint32_t QueryValue(bool bOpen, uint32_t nAccess, const std::string& szDir, const std::wstring& szName,
+                    ERegType& eType, std::wstring& szText)
+{
+    if (!bOpen)
+    {
+        return kErrorInvalidHandle;
+    }
+    if ((nAccess & kKeyQueryValue) == 0)
+    {
+        return kErrorAccessDenied;
+    }
+    const std::string szFile = FindEntry(szDir, szName, true, false);
+    if (szFile.empty())
+    {
+        return kErrorFileNotFound;
+    }
+    return ReadValue(szFile, eType, szText);
+}
+
+// Writes the value file of szName (its existing spelling, else the name given) atomically, checking
+// the handle and the set right.
+uint32_t StoreValue(bool bOpen, uint32_t nAccess, const std::string& szDir, const std::wstring& szName,
+                    const std::string& szContent)
+{
+    if (!bOpen)
+    {
+        return kErrorInvalidHandle;
+    }
+    if ((nAccess & kKeySetValue) == 0)
+    {
+        return kErrorAccessDenied;
+    }
+    std::string szFile = FindEntry(szDir, szName, true, false);
+    if (szFile.empty())
+    {
+        szFile = szDir + "/" + EncodeName(szName, true);
+    }
+    if (StatKind(szFile, true))
+    {
+        return kErrorAccessDenied; // a subkey has this name
+    }
+    return ReplaceFileContent(WidePath(szFile), szContent) ? kErrorSuccess : GetLastError();
+}
+
 } // namespace
 
 std::string CRegistryKey::HiveDirectory(EHive eHive)
@@ -313,19 +358,8 @@ uint32_t CRegistryKey::Create(EHive eHive, const std::wstring& szSubKey, uint32_
 {
     Close();
     std::string szDir;
-    uint32_t nError = ResolveKey(HiveDirectory(eHive), szSubKey, true, szDir);
-    if (nError == kErrorSuccess)
-    {
-        nError = CheckAccess(szDir, nAccess);
-    }
-    if (nError != kErrorSuccess)
-    {
-        return nError;
-    }
-    m_szDirectory = std::move(szDir);
-    m_nAccess = nAccess;
-    m_bOpen = true;
-    return kErrorSuccess;
+    const uint32_t nError = ResolveKey(HiveDirectory(eHive), szSubKey, true, szDir);
+    return nError != kErrorSuccess ? nError : Open(eHive, szSubKey, nAccess);
 }
 
 void CRegistryKey::Close()
@@ -337,22 +371,9 @@ void CRegistryKey::Close()
 
 uint32_t CRegistryKey::QueryString(const std::wstring& szName, std::wstring& szValue, ERegType* pType) const
 {
-    if (!m_bOpen)
-    {
-        return kErrorInvalidHandle;
-    }
-    if ((m_nAccess & kKeyQueryValue) == 0)
-    {
-        return kErrorAccessDenied;
-    }
-    const std::string szFile = FindEntry(m_szDirectory, szName, true, false);
-    if (szFile.empty())
-    {
-        return kErrorFileNotFound;
-    }
     ERegType eType = ERegType::String;
     std::wstring szText;
-    const uint32_t nError = ReadValue(szFile, eType, szText);
+    const uint32_t nError = QueryValue(m_bOpen, m_nAccess, m_szDirectory, szName, eType, szText);
     if (nError != kErrorSuccess)
     {
         return nError;
@@ -371,22 +392,9 @@ uint32_t CRegistryKey::QueryString(const std::wstring& szName, std::wstring& szV
 
 uint32_t CRegistryKey::QueryDword(const std::wstring& szName, uint32_t& nValue) const
 {
-    if (!m_bOpen)
-    {
-        return kErrorInvalidHandle;
-    }
-    if ((m_nAccess & kKeyQueryValue) == 0)
-    {
-        return kErrorAccessDenied;
-    }
-    const std::string szFile = FindEntry(m_szDirectory, szName, true, false);
-    if (szFile.empty())
-    {
-        return kErrorFileNotFound;
-    }
     ERegType eType = ERegType::String;
     std::wstring szText;
-    const uint32_t nError = ReadValue(szFile, eType, szText);
+    const uint32_t nError = QueryValue(m_bOpen, m_nAccess, m_szDirectory, szName, eType, szText);
     if (nError != kErrorSuccess)
     {
         return nError;
@@ -413,22 +421,9 @@ uint32_t CRegistryKey::QueryDword(const std::wstring& szName, uint32_t& nValue) 
 
 uint32_t CRegistryKey::SetString(const std::wstring& szName, const std::wstring& szValue, ERegType eType)
 {
-    if (!m_bOpen)
-    {
-        return kErrorInvalidHandle;
-    }
-    if ((m_nAccess & kKeySetValue) == 0)
-    {
-        return kErrorAccessDenied;
-    }
     if (eType == ERegType::Dword)
     {
         return kErrorInvalidParameter;
-    }
-    std::string szFile = FindEntry(m_szDirectory, szName, true, false);
-    if (szFile.empty())
-    {
-        szFile = m_szDirectory + "/" + EncodeName(szName, true);
     }
     const std::string szText = NativePath(szValue);
     std::string szContent;
@@ -442,34 +437,12 @@ uint32_t CRegistryKey::SetString(const std::wstring& szName, const std::wstring&
     }
     szContent += szText;
     szContent += "\n";
-    if (StatKind(szFile, true))
-    {
-        return kErrorAccessDenied; // a subkey has this name
-    }
-    return ReplaceFileContent(WidePath(szFile), szContent) ? kErrorSuccess : GetLastError();
+    return StoreValue(m_bOpen, m_nAccess, m_szDirectory, szName, szContent);
 }
 
 uint32_t CRegistryKey::SetDword(const std::wstring& szName, uint32_t nValue)
 {
-    if (!m_bOpen)
-    {
-        return kErrorInvalidHandle;
-    }
-    if ((m_nAccess & kKeySetValue) == 0)
-    {
-        return kErrorAccessDenied;
-    }
-    std::string szFile = FindEntry(m_szDirectory, szName, true, false);
-    if (szFile.empty())
-    {
-        szFile = m_szDirectory + "/" + EncodeName(szName, true);
-    }
-    if (StatKind(szFile, true))
-    {
-        return kErrorAccessDenied;
-    }
-    const std::string szContent = "#type=REG_DWORD\n" + std::to_string(nValue) + "\n";
-    return ReplaceFileContent(WidePath(szFile), szContent) ? kErrorSuccess : GetLastError();
+    return StoreValue(m_bOpen, m_nAccess, m_szDirectory, szName, "#type=REG_DWORD\n" + std::to_string(nValue) + "\n");
 }
 
 uint32_t CRegistryKey::DeleteValue(const std::wstring& szName)
