@@ -6,4 +6,5 @@ add_executable(bench_documents ${CMAKE_CURRENT_LIST_DIR}/DocumentsBench.cpp)
 target_link_libraries(bench_documents PRIVATE tarvik_documents PkgConfig::BENCH_POPPLER_CPP)
 add_dependencies(bench_documents QuickPDFDLL0723)
 set_target_properties(bench_documents PROPERTIES
-  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench BUILD_RPATH "${CMAKE_BINARY_DIR}/bin")
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+target_compile_definitions(bench_documents PRIVATE TARVIK_BIN_DIR="${CMAKE_BINARY_DIR}/bin")

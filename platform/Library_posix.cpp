@@ -1,7 +1,11 @@
 // Run-time library loading on Linux: dlopen and dlsym.
 #include "platform/Library.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
+#include <sstream>
+#include <unistd.h>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
@@ -58,21 +62,39 @@ HMODULE LoadLibrary(const std::wstring& szName)
     dlerror();
     if (szNative.find(kPathSeparator) == std::wstring::npos)
     {
-        std::wstring szBeside = GetExecutablePath();
-        const size_t nSlash = szBeside.rfind(kPathSeparator);
-        if (nSlash != std::wstring::npos)
+        // The executable does not move while the process runs.
+        static const std::wstring s_szExecutableDir = []
         {
-            szBeside = szBeside.substr(0, nSlash + 1) + szNative;
-            if (GetFileAttributes(szBeside) != kInvalidFileAttributes)
-            {
-                if (void* hModule = dlopen(NativePath(szBeside).c_str(), RTLD_NOW | RTLD_LOCAL))
-                    return hModule;
-                RecordDlError(kErrorModNotFound);
-                return nullptr;
-            }
+            const std::wstring szExecutable = GetExecutablePath();
+            const size_t nSlash = szExecutable.rfind(kPathSeparator);
+            return nSlash == std::wstring::npos ? std::wstring() : szExecutable.substr(0, nSlash);
+        }();
+        std::vector<std::wstring> directories;
+        if (!s_szExecutableDir.empty())
+            directories.push_back(s_szExecutableDir);
+        if (const char* szPath = std::getenv("TARVIK_LIBRARY_PATH"))
+        {
+            std::stringstream list(szPath);
+            std::string szDirectory;
+            while (std::getline(list, szDirectory, ':'))
+                if (!szDirectory.empty())
+                    directories.push_back(WidePath(szDirectory));
+        }
+        // The first directory that holds the file decides: a file that does not load is an error,
+        // not a reason to take another copy from elsewhere.
+        for (const std::wstring& szDirectory : directories)
+        {
+            const std::wstring szCandidate = szDirectory + kPathSeparatorText + szNative;
+            const std::string szCandidatePath = NativePath(szCandidate);
+            if (access(szCandidatePath.c_str(), F_OK) != 0)
+                continue;
+            if (void* hModule = dlopen(szCandidatePath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE))
+                return hModule;
+            RecordDlError(kErrorModNotFound);
+            return nullptr;
         }
     }
-    if (void* hModule = dlopen(NativePath(szNative).c_str(), RTLD_NOW | RTLD_LOCAL))
+    if (void* hModule = dlopen(NativePath(szNative).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE))
         return hModule;
     RecordDlError(kErrorModNotFound);
     return nullptr;

@@ -24,6 +24,9 @@ namespace
 // Page trees deeper than this are taken as damaged (they also stop reference cycles).
 constexpr int kMaxTreeDepth = 64;
 
+// Files up to this size are read into memory, larger ones mapped.
+constexpr size_t kMaxReadSize = 256 * 1024;
+
 bool IsIntegerIn(QPDFObjectHandle object, long long nMin, long long nMax)
 {
     return object.isInteger() && object.getIntValue() >= nMin && object.getIntValue() <= nMax;
@@ -34,8 +37,8 @@ bool IsIntegerIn(QPDFObjectHandle object, long long nMin, long long nMax)
 CPdfFile::~CPdfFile()
 {
     m_pQpdf.reset();
-    if (m_pData)
-        munmap(const_cast<char*>(m_pData), m_nSize);
+    if (m_pMapped)
+        munmap(const_cast<char*>(m_pMapped), m_nSize);
 }
 
 int CPdfFile::Open(const std::string& szPath, const std::string& szPassword)
@@ -50,10 +53,31 @@ int CPdfFile::Open(const std::string& szPath, const std::string& szPassword)
         return kPdfErrorCannotOpenInput;
     }
     m_nSize = static_cast<size_t>(info.st_size);
-    if (m_nSize > 0)
+    if (m_nSize > kMaxReadSize)
     {
+        // Large files are mapped, so that only the parts qpdf reads are brought in.
         void* pMap = mmap(nullptr, m_nSize, PROT_READ, MAP_PRIVATE, nFile, 0);
-        m_pData = pMap == MAP_FAILED ? nullptr : static_cast<const char*>(pMap);
+        if (pMap != MAP_FAILED)
+            m_pMapped = m_pData = static_cast<const char*>(pMap);
+    }
+    else if (m_nSize > 0)
+    {
+        // Small files are read whole: cheaper than setting up and tearing down a mapping.
+        m_copy.resize(m_nSize);
+        size_t nRead = 0;
+        while (nRead < m_nSize)
+        {
+            const ssize_t nChunk =
+                ::pread(nFile, m_copy.data() + nRead, m_nSize - nRead, static_cast<off_t>(nRead));
+            if (nChunk < 0 && errno == EINTR)
+                continue;
+            if (nChunk <= 0)
+                break;
+            nRead += static_cast<size_t>(nChunk);
+        }
+        // A file that shrank while it was read is incomplete; its tail check fails below.
+        m_nSize = nRead;
+        m_pData = m_copy.data();
     }
     ::close(nFile);
     if (m_nSize > 0 && !m_pData)

@@ -50,7 +50,9 @@ private:
     // An inherited page attribute (found on the page or one of its ancestors).
     static QPDFObjectHandle Inherited(QPDFObjectHandle page, const char* szKey);
 
-    const char* m_pData = nullptr;
+    const char* m_pData = nullptr;   // the file's bytes: m_pMapped or m_copy
+    const char* m_pMapped = nullptr; // the mapping of a large file
+    std::vector<char> m_copy;        // the content of a small file
     size_t m_nSize = 0;
     std::unique_ptr<QPDF> m_pQpdf;
     std::vector<SPage> m_pages;    // index = page reference - 1

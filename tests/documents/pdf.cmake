@@ -7,5 +7,3 @@ tarvik_add_test(test_pdf_document
   LIBS tarvik_documents
   LABELS threads)
 add_dependencies(test_pdf_document QuickPDFDLL0723)
-# The PDF library is found through the run path, as beside the executable in bin/.
-set_target_properties(test_pdf_document PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin")

@@ -1,11 +1,11 @@
 // Test PDFs made by independent producers.
 #include "tests/standins/PdfSamples.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -94,22 +94,34 @@ std::string CPdfSamples::Incremental(const std::string& szName, const std::strin
     // An update section as a PDF writer appends it: one new object, a cross-reference section for
     // it and a trailer pointing back at the previous one.
     std::string szData = ReadFile(szSource);
-    std::smatch root, size, start;
-    const std::regex rootPattern("/Root (\\d+) 0 R"), sizePattern("/Size (\\d+)"),
-        startPattern("startxref\\s+(\\d+)\\s+%%EOF\\s*$");
-    if (!std::regex_search(szData, root, rootPattern) || !std::regex_search(szData, size, sizePattern) ||
-        !std::regex_search(szData, start, startPattern))
+    // The number after the last occurrence of szKey (and its blank), or "" when there is none.
+    auto numberAfter = [&](const std::string& szKey)
+    {
+        const size_t nAt = szData.rfind(szKey);
+        if (nAt == std::string::npos)
+            return std::string();
+        size_t nStart = nAt + szKey.size();
+        while (nStart < szData.size() && std::isspace(static_cast<unsigned char>(szData[nStart])))
+            ++nStart;
+        size_t nEnd = nStart;
+        while (nEnd < szData.size() && std::isdigit(static_cast<unsigned char>(szData[nEnd])))
+            ++nEnd;
+        return szData.substr(nStart, nEnd - nStart);
+    };
+    const std::string szRoot = numberAfter("/Root"), szSize = numberAfter("/Size"),
+                      szStart = numberAfter("startxref");
+    if (szRoot.empty() || szSize.empty() || szStart.empty())
         throw std::runtime_error("no classic trailer in " + szSource);
-    const int nObject = std::stoi(size[1]);
+    const int nObject = std::stoi(szSize);
     const size_t nOffset = szData.size();
     char szEntry[32];
     std::snprintf(szEntry, sizeof szEntry, "%010zu 00000 n \n", nOffset);
     std::string szUpdate = std::to_string(nObject) + " 0 obj\n<< /Producer (Tarvik test update) >>\nendobj\n";
     const size_t nXref = nOffset + szUpdate.size();
     szUpdate += "xref\n0 1\n0000000000 65535 f \n" + std::to_string(nObject) + " 1\n" + szEntry +
-                "trailer\n<< /Size " + std::to_string(nObject + 1) + " /Root " + root[1].str() +
-                " 0 R /Info " + std::to_string(nObject) + " 0 R /Prev " + start[1].str() +
-                " >>\nstartxref\n" + std::to_string(nXref) + "\n%%EOF\n";
+                "trailer\n<< /Size " + std::to_string(nObject + 1) + " /Root " + szRoot + " 0 R /Info " +
+                std::to_string(nObject) + " 0 R /Prev " + szStart + " >>\nstartxref\n" +
+                std::to_string(nXref) + "\n%%EOF\n";
     const std::string szPath = PathOf(szName);
     WriteFile(szPath, szData + szUpdate);
     return szPath;
