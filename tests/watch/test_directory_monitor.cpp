@@ -27,10 +27,10 @@ public:
     void OnFileRenamedOldName(const std::wstring& sz) override { Record(L"old " + sz); }
     void OnFileRenamedNewName(const std::wstring& sz) override { Record(L"new " + sz); }
 
-    bool WaitFor(const std::wstring& sz)
+    bool WaitFor(const std::wstring& sz, std::chrono::milliseconds timeout = std::chrono::seconds(60))
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_cv.wait_for(lock, std::chrono::seconds(60),
+        return m_cv.wait_for(lock, timeout,
                              [&]()
                              { return std::find(m_events.begin(), m_events.end(), sz) != m_events.end(); });
     }
@@ -75,6 +75,16 @@ TEST_F(DirectoryMonitorTest, ForwardsChangesInOrderAndKeepsOneThreadPerDirectory
         CDirectoryMonitorEvent monitor;
         const std::wstring szWatched = (m_dir / "watched").wstring();
         monitor.Watch(&recorder, szWatched);
+        // The watch thread opens its watch on its own time: probe until it reports.
+        bool bWatching = false;
+        for (int i = 0; i < 600 && !bWatching; ++i)
+        {
+            const std::string szProbe = "probe-" + std::to_string(i) + ".txt";
+            std::ofstream(m_dir / "watched" / szProbe) << i;
+            bWatching = recorder.WaitFor(L"added " + std::wstring(szProbe.begin(), szProbe.end()),
+                                         std::chrono::milliseconds(100));
+        }
+        ASSERT_TRUE(bWatching);
         std::ofstream(m_dir / "watched" / "sub" / "a.txt") << "x";
         ASSERT_TRUE(recorder.WaitFor(L"added sub/a.txt"));
         // The same directory in another letter case changes nothing: the watch goes on.
