@@ -13,6 +13,8 @@ namespace platform
 std::vector<SInotifyRecord> SplitInotifyBuffer(const unsigned char* pBuffer, size_t nSize)
 {
     std::vector<SInotifyRecord> records;
+    if (pBuffer == nullptr)
+        return records; // an empty read may come with no buffer at all
     size_t nOffset = 0;
     while (nOffset + sizeof(inotify_event) <= nSize)
     {

@@ -9,6 +9,8 @@
 
 #include <boost/algorithm/string/predicate.hpp>
 
+#include <chrono>
+
 namespace
 {
 
@@ -16,6 +18,9 @@ enum : int32_t
 {
     kCodeMonitorError = 1016,
 };
+
+// How long Watch waits for the watch thread to have its watch in place.
+constexpr int kOpenWaitSeconds = 30;
 
 } // namespace
 
@@ -56,7 +61,11 @@ void CDirectoryMonitorEvent::Watch(IDirectoryMonitor* pCallback, const std::wstr
     pHolder->m_pWatch.reset(new platform::CDirectoryWatch);
     pHolder->m_szDirectory = szDirectory;
     m_pWatch = pHolder->m_pWatch;
+    std::future<void> opened = pHolder->m_opened.get_future();
     m_pWatchThread.reset(new boost::thread(&CDirectoryMonitorEvent::WatchThreadProc, pHolder));
+    // The watch thread opens the watch; a file created between this return and a later open would
+    // otherwise go unreported. The bound only guards against a file system that hangs the walk.
+    opened.wait_for(std::chrono::seconds(kOpenWaitSeconds));
 }
 
 void CDirectoryMonitorEvent::SetParams(const SDirMonParams& params)
@@ -114,8 +123,10 @@ uint32_t CDirectoryMonitorEvent::WatchThreadProc(boost::shared_ptr<SThisHolder> 
         const uint32_t nError = platform::GetLastError();
         CLogger().Log(kCodeMonitorError, L"Failed to monitor directory '" + pHolder->m_szDirectory + L"'. " +
                                              SystemErrorText(nError));
+        pHolder->m_opened.set_value();
         return 0;
     }
+    pHolder->m_opened.set_value();
     std::vector<platform::SDirectoryChange> changes;
     while (!platform::IsEventSet(events.m_hStop))
     {

@@ -10,6 +10,7 @@
 #include <boost/thread.hpp>
 
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ public:
         boost::shared_ptr<SMonitorEvents> m_pEvents;           // stop, wake and the callback
         boost::shared_ptr<platform::CDirectoryWatch> m_pWatch; // this thread's own watch
         std::wstring m_szDirectory;
+        std::promise<void> m_opened; // fulfilled once the watch is in place (or failed to open)
     };
 
     CDirectoryMonitorEvent();
@@ -38,7 +40,9 @@ public:
 
     // Stores the callback (not owned) and watches szDirectory, unless it watches that directory
     // (compared without regard to case) already; a watch of another directory is stopped first.
-    // Called by one thread (the owner's).
+    // Returns once the new watch is in place on the whole subtree (or failed to open and was
+    // logged), so that every change made after the return is reported. Called by one thread (the
+    // owner's).
     void Watch(IDirectoryMonitor* pCallback, const std::wstring& szDirectory);
 
     void SetParams(const SDirMonParams& params) override;

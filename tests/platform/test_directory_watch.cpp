@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -28,7 +29,7 @@ void AppendRecord(std::vector<unsigned char>& buffer, int nWd, uint32_t nMask, u
     const unsigned char* p = reinterpret_cast<const unsigned char*>(&header);
     buffer.insert(buffer.end(), p, p + sizeof(header));
     std::vector<unsigned char> name(nLen, 0);
-    std::memcpy(name.data(), szName.data(), szName.size());
+    std::copy(szName.begin(), szName.end(), name.begin());
     buffer.insert(buffer.end(), name.begin(), name.end());
 }
 
@@ -112,6 +113,8 @@ TEST(InotifyDecoderTest, TruncatedRecordEndsTheSplit)
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].szName, "a.txt");
     EXPECT_TRUE(SplitInotifyBuffer(buffer.data(), 5).empty());
+    EXPECT_TRUE(SplitInotifyBuffer(nullptr, 0).empty());
+    EXPECT_TRUE(SplitInotifyBuffer(nullptr, 64).empty());
 }
 
 class DirectoryWatchTest : public ::testing::Test
