@@ -418,13 +418,15 @@ std::vector<SCall> ParseTrace(const fs::path& path)
 // time-out differ on every pass, the kind of wait does not.
 std::string WithoutNanoseconds(const std::string& szArgs)
 {
-    std::string sz = szArgs;
-    for (size_t nAt = sz.find("tv_nsec="); nAt != std::string::npos; nAt = sz.find("tv_nsec=", nAt + 1))
+    std::string sz;
+    size_t nFrom = 0;
+    for (size_t nAt = szArgs.find("tv_nsec="); nAt != std::string::npos; nAt = szArgs.find("tv_nsec=", nFrom))
     {
-        const size_t nDigits = nAt + 8;
-        const size_t nEnd = sz.find_first_not_of("0123456789", nDigits);
-        sz.replace(nDigits, (nEnd == std::string::npos ? sz.size() : nEnd) - nDigits, "*");
+        sz.append(szArgs, nFrom, nAt + 8 - nFrom);
+        sz += '*';
+        nFrom = std::min(szArgs.find_first_not_of("0123456789", nAt + 8), szArgs.size());
     }
+    sz.append(szArgs, nFrom, std::string::npos);
     return sz;
 }
 
