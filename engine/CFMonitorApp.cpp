@@ -98,6 +98,10 @@ bool CFMonitorApp::ClaimSingleInstance(bool bQuiet)
 
 void CFMonitorApp::SignalQuit()
 {
+    // The member is forgotten before the event is set: the monitor loop of this process, woken by the
+    // event, must find it invalid and post no WM_CLOSE for a quit that this process asked for itself.
+    // The old handle stays open: a running monitor loop still waits on it.
+    m_hInstance.store(platform::kInvalidHandle);
     CGlobalObjectsBuilder builder(CGlobalObjectsBuilder::kGlobalPrefix);
     platform::HANDLE hEvent = builder.CreateEvent(m_szInstanceName);
     if (hEvent != platform::kInvalidHandle)
@@ -105,8 +109,6 @@ void CFMonitorApp::SignalQuit()
         platform::SetEventObject(hEvent);
         platform::CloseHandleObject(hEvent);
     }
-    // The old handle stays open: a running monitor loop still waits on it.
-    m_hInstance.store(platform::kInvalidHandle);
 }
 
 void CFMonitorApp::Run()
