@@ -434,10 +434,12 @@ std::string WithoutNanoseconds(const std::string& szArgs)
 // pass is a return of the monitor thread's wait (the thread whose timed ppoll returns most often);
 // a wake-up of another thread within 100 ms after one belongs to that pass (the heartbeat), any
 // other is one between passes.
-void ReportWakeUps(const fs::path& trace, double dSeconds)
+void ReportWakeUps(const fs::path& trace, double dSeconds, const std::vector<int>& threads)
 {
     const std::vector<SCall> calls = ParseTrace(trace);
     std::map<int, std::map<std::string, int>> perThread;
+    for (int nTid : threads)
+        perThread[nTid]; // a thread that never returned from its wait is listed too
     std::map<int, std::set<std::string>> waitsPerThread;
     std::map<int, int> timedPolls;
     for (const SCall& call : calls)
@@ -484,7 +486,9 @@ void ReportWakeUps(const fs::path& trace, double dSeconds)
         std::printf("  thread %d%s:", nTid, nTid == nMonitor ? " (monitor)" : "");
         for (const auto& [szCall, nCount] : counts)
             std::printf(" %s %d,", szCall.c_str(), nCount);
-        if (nTid != nMonitor)
+        if (counts.empty())
+            std::printf(" no call returned");
+        else if (nTid != nMonitor)
             std::printf(" wake-ups within a pass %d, between passes %d", inPass[nTid], between[nTid]);
         std::printf("\n");
         for (const std::string& szWait : waitsPerThread[nTid])
@@ -509,6 +513,9 @@ void RunIdle(const SLayout& layout, int nSeconds)
         std::this_thread::sleep_for(50ms);
     }
     std::this_thread::sleep_for(1s); // the first pass and the watch are under way
+    std::vector<int> threads;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(nPid) + "/task"))
+        threads.push_back(std::atoi(entry.path().filename().c_str()));
     const fs::path trace = layout.m_root / "idle.strace";
     const pid_t nStrace = Spawn({"strace", "-f", "-tt", "-e",
                                  "trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep", "-o",
@@ -520,7 +527,7 @@ void RunIdle(const SLayout& layout, int nSeconds)
     kill(nStrace, SIGINT); // detaches from every thread
     Reap(nStrace);
     EndService(nPid);
-    ReportWakeUps(trace, nSeconds);
+    ReportWakeUps(trace, nSeconds, threads);
 }
 
 } // namespace
