@@ -8,6 +8,8 @@
 #include "platform/Thread.h"
 #include "platform/ThreadMessages.h"
 
+#include "tests/engine/CIsolatedRun.h"
+
 #include <gtest/gtest.h>
 
 #include <spawn.h>
@@ -131,8 +133,6 @@ protected:
         setenv("TARVIK_HEADLESS", "1", 1);
         const std::string szExe = fs::read_symlink("/proc/self/exe").string();
         m_logPath = szExe + ".log";
-        std::ofstream(m_logPath, std::ios::trunc).close();
-        fs::remove(szExe + ".ini");
     }
     void TearDown() override { fs::remove_all(m_root); }
 
@@ -191,34 +191,21 @@ protected:
         return n;
     }
 
-    // Runs the scenario in a process of its own: the instance event of a claim lives as long as the
-    // process, so every claim needs a fresh one.
-    void InFreshProcess(const std::function<void()>& scenario)
-    {
-        GTEST_FLAG_SET(death_test_style, "threadsafe");
-        EXPECT_EXIT(
-            {
-                SetUp();
-                scenario();
-                const bool bFailed = ::testing::Test::HasFailure();
-                TearDown();
-                std::_Exit(bFailed ? 1 : 0);
-            },
-            ::testing::ExitedWithCode(0), "");
-    }
-
     fs::path m_root;
     std::string m_logPath;
 };
 
 TEST_F(MonitorAppTest, FirstPassRunsAtOnceAnAddedFileWakesTheLoopAndStopEndsIt)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
     MakePdf("first.pdf");
     MakePdf("second.pdf");
     DropControl("first.txt", "File: first.pdf\n");
     CUiThread ui;
     CFMonitorApp engine;
     Configure(engine, 600); // a pass that is not woken would come only after ten minutes
+    ASSERT_TRUE(engine.ClaimSingleInstance(true));
     engine.SetUiThreadId(ui.Id());
     EXPECT_FALSE(engine.IsStopped());
     ASSERT_TRUE(engine.Start());
@@ -270,6 +257,8 @@ TEST_F(MonitorAppTest, FirstPassRunsAtOnceAnAddedFileWakesTheLoopAndStopEndsIt)
 
 TEST_F(MonitorAppTest, WithoutWaitingEveryPassPostsAHeartbeatAndAFileKeepsOneRecord)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
     // Dated an hour ahead, the control file stays young on every pass: it is never read.
     const fs::path path = m_root / "in" / "sub" / "future.txt";
     std::ofstream(path) << "File: x.pdf\n";
@@ -292,55 +281,49 @@ TEST_F(MonitorAppTest, WithoutWaitingEveryPassPostsAHeartbeatAndAFileKeepsOneRec
 
 TEST_F(MonitorAppTest, QuitSignalFromAnotherInstanceEndsTheLoopAndClosesTheUserInterface)
 {
-    InFreshProcess(
-        [&]()
-        {
-            CUiThread ui;
-            CFMonitorApp running;
-            Configure(running, 600);
-            ASSERT_TRUE(running.ClaimSingleInstance(true));
-            running.SetUiThreadId(ui.Id());
-            running.Start();
-            ASSERT_TRUE(
-                WaitUntil([&]() { return LogCount("Documents monitoring service started by ") == 1; }));
-            {
-                // A second start is refused, quietly, and leaves the running one alone.
-                CFMonitorApp second;
-                EXPECT_FALSE(second.ClaimSingleInstance(true));
-                EXPECT_FALSE(running.IsStopped());
-                // The refused one asks the running instance to quit.
-                second.SignalQuit();
-            }
-            EXPECT_TRUE(ui.WaitFor(
-                [](const std::vector<uint32_t>& messages)
-                { return std::count(messages.begin(), messages.end(), platform::kWmClose) == 1; }));
-            EXPECT_TRUE(WaitUntil([&]() { return LogCount("Documents monitoring service finished") == 1; }));
-            running.Stop();
-            EXPECT_EQ(LogCount("The current process stopped responding"), 0u);
-        });
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
+    CUiThread ui;
+    CFMonitorApp running;
+    Configure(running, 600);
+    ASSERT_TRUE(running.ClaimSingleInstance(true));
+    running.SetUiThreadId(ui.Id());
+    running.Start();
+    ASSERT_TRUE(WaitUntil([&]() { return LogCount("Documents monitoring service started by ") == 1; }));
+    {
+        // A second start is refused, quietly, and leaves the running one alone.
+        CFMonitorApp second;
+        EXPECT_FALSE(second.ClaimSingleInstance(true));
+        EXPECT_FALSE(running.IsStopped());
+        // The refused one asks the running instance to quit.
+        second.SignalQuit();
+    }
+    EXPECT_TRUE(
+        ui.WaitFor([](const std::vector<uint32_t>& messages)
+                   { return std::count(messages.begin(), messages.end(), platform::kWmClose) == 1; }));
+    EXPECT_TRUE(WaitUntil([&]() { return LogCount("Documents monitoring service finished") == 1; }));
+    running.Stop();
+    EXPECT_EQ(LogCount("The current process stopped responding"), 0u);
 }
 
 TEST_F(MonitorAppTest, OwnQuitSignalEndsTheLoopWithoutACloseMessage)
 {
-    InFreshProcess(
-        [&]()
-        {
-            CUiThread ui;
-            CFMonitorApp engine;
-            Configure(engine, 600);
-            ASSERT_TRUE(engine.ClaimSingleInstance(true));
-            engine.SetUiThreadId(ui.Id());
-            engine.Start();
-            ASSERT_TRUE(
-                WaitUntil([&]() { return LogCount("Documents monitoring service started by ") == 1; }));
-            // The application's own shutdown: quit signal, then stop.
-            engine.SignalQuit();
-            ASSERT_TRUE(WaitUntil([&]() { return LogCount("Documents monitoring service finished") == 1; }));
-            engine.Stop();
-            std::vector<uint32_t> messages = ui.Drain();
-            EXPECT_GE(CUiThread::Heartbeats(messages), 1u);
-            EXPECT_EQ(std::count(messages.begin(), messages.end(), platform::kWmClose), 0);
-        });
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
+    CUiThread ui;
+    CFMonitorApp engine;
+    Configure(engine, 600);
+    ASSERT_TRUE(engine.ClaimSingleInstance(true));
+    engine.SetUiThreadId(ui.Id());
+    engine.Start();
+    ASSERT_TRUE(WaitUntil([&]() { return LogCount("Documents monitoring service started by ") == 1; }));
+    // The application's own shutdown: quit signal, then stop.
+    engine.SignalQuit();
+    ASSERT_TRUE(WaitUntil([&]() { return LogCount("Documents monitoring service finished") == 1; }));
+    engine.Stop();
+    std::vector<uint32_t> messages = ui.Drain();
+    EXPECT_GE(CUiThread::Heartbeats(messages), 1u);
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), platform::kWmClose), 0);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "engine/CTxtFiles.h"
 #include "tests/support/CSmtpSink.h"
 
+#include "tests/engine/CIsolatedRun.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,7 +77,6 @@ protected:
         setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 1);
         setenv("TARVIK_HEADLESS", "1", 1);
         m_logPath = fs::read_symlink("/proc/self/exe").string() + ".log";
-        std::ofstream(m_logPath, std::ios::trunc).close();
 
         m_pParams = std::make_unique<CTestParams>((m_root / "tarvik.ini").wstring());
         m_pParams->m_szTxtInDir = (m_root / "in").wstring() + L"/";
@@ -151,6 +152,8 @@ protected:
 
 TEST_F(TxtFileTest, YoungFileIsSkippedAndCountedThenBareNameIsReleasedToTheOutgoingRoot)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
     MakePdf("order.pdf");
     const std::wstring szPath =
         WriteControl("sub/order.txt", "File: order.pdf\nRespondEmail: a@b.c\n", false);
@@ -173,6 +176,8 @@ TEST_F(TxtFileTest, YoungFileIsSkippedAndCountedThenBareNameIsReleasedToTheOutgo
 
 TEST_F(TxtFileTest, ExistingTargetIsNeverOverwrittenAndTheGiveUpMailsAndMovesToTheErrorDirectory)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
     CSmtpSink sink;
     ASSERT_TRUE(sink.Start()) << sink.Error();
     m_pParams->m_nEmPort = sink.Port();
@@ -236,6 +241,8 @@ TEST_F(TxtFileTest, ExistingTargetIsNeverOverwrittenAndTheGiveUpMailsAndMovesToT
 
 TEST_F(TxtFileTest, MissingDocumentIsGivenUpAndDeletedWithTheReportToTheDefaultAddress)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
     CSmtpSink sink;
     ASSERT_TRUE(sink.Start()) << sink.Error();
     m_pParams->m_nEmPort = sink.Port();
@@ -260,6 +267,8 @@ TEST_F(TxtFileTest, MissingDocumentIsGivenUpAndDeletedWithTheReportToTheDefaultA
 
 TEST_F(TxtFileTest, UndeliverableReportStillMovesTheControlFile)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return;                 // ran in a process of its own, with its own log beside its executable
     m_pParams->m_nAttempts = 0; // the first attempt is already past the limit
     const std::wstring szPath = WriteControl("noserver.txt", "File: x.pdf\nRespondEmail: a@b.c\n");
     CTxtFile file(szPath, m_pParams.get());
@@ -276,6 +285,8 @@ TEST_F(TxtFileTest, UndeliverableReportStillMovesTheControlFile)
 
 TEST_F(TxtFileTest, ParseFailuresMissingPathsAndDocumentsThatDoNotOpenAreLoggedPerAttempt)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
     const std::wstring szNoPath = WriteControl("nopath.txt", "Fax: 0815\nno delimiter\n#DT: today\n");
     CTxtFile noPath(szNoPath, m_pParams.get());
     EXPECT_FALSE(noPath.Process());
@@ -311,6 +322,8 @@ TEST_F(TxtFileTest, ParseFailuresMissingPathsAndDocumentsThatDoNotOpenAreLoggedP
 
 TEST_F(TxtFileTest, VanishedControlFileIsDroppedAndCaseDifferingPathsAreTwoRecords)
 {
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
     const std::wstring szLower = WriteControl("gone.txt", "File: x.pdf\n");
     const std::wstring szUpper = WriteControl("GONE.txt", "File: x.pdf\n");
     CTxtFiles files;
