@@ -12,6 +12,8 @@
 //  - A lost-changes condition (the kernel queue overflowed) is reported by the flag bOverflow, in
 //    place of Windows' read with zero bytes.
 //  - There is no overlapped record: Cancel() frees a thread blocked in Read().
+//  - The watched directory may be deleted or moved while watched (Windows refuses both while the
+//    directory is open); RootGone() tells the reader so.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +62,11 @@ public:
     // Blocks until changes arrive or Cancel() is called. Appends the changes in the order they
     // happened; bOverflow is set when changes were lost. Called by one thread at a time.
     EResult Read(std::vector<SDirectoryChange>& changes, bool& bOverflow);
+
+    // True once a Read() saw the watched directory itself deleted or moved away: the watch then
+    // follows nothing that lies at the watched path, and later reads would block for ever. The
+    // reading thread only.
+    bool RootGone() const;
 
     // Makes the current and every later Read() return Cancelled. Safe from any thread.
     void Cancel();

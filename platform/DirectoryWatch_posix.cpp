@@ -23,6 +23,7 @@ struct CDirectoryWatch::SState
     int nInotify = -1;
     int nCancel = -1;
     std::string szRoot; // native path with a trailing '/'
+    bool bRootGone = false;
     CInotifyDecoder decoder;
     alignas(inotify_event) unsigned char buffer[64 * 1024]; // room for many records
 };
@@ -117,6 +118,7 @@ bool CDirectoryWatch::Open(const std::wstring& szDirectory)
     }
     m_pState->nInotify = nInotify;
     m_pState->szRoot = szRoot;
+    m_pState->bRootGone = false;
     return true;
 }
 
@@ -159,8 +161,15 @@ CDirectoryWatch::EResult CDirectoryWatch::Read(std::vector<SDirectoryChange>& ch
         for (const std::string& szRelative : update.newDirectories)
             WatchTree(m_pState->nInotify, m_pState->szRoot, szRelative, m_pState->decoder, &changes, 1);
         bOverflow = update.bOverflow;
+        if (update.bRootGone)
+            m_pState->bRootGone = true;
         return EResult::Changes;
     }
+}
+
+bool CDirectoryWatch::RootGone() const
+{
+    return m_pState->bRootGone;
 }
 
 void CDirectoryWatch::Cancel()

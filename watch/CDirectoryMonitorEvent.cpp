@@ -44,12 +44,14 @@ void CDirectoryMonitorEvent::StopWatch()
         m_pWatchThread.reset();
     }
     m_pWatch.reset();
+    m_pHolder.reset();
 }
 
 void CDirectoryMonitorEvent::Watch(IDirectoryMonitor* pCallback, const std::wstring& szDirectory)
 {
     m_monitor.SetCallback(pCallback);
-    if (m_pWatchThread && boost::algorithm::iequals(szDirectory, m_monitor.GetDirectory()))
+    if (m_pWatchThread && boost::algorithm::iequals(szDirectory, m_monitor.GetDirectory()) &&
+        !m_pHolder->m_bRootGone.load())
         return;
     // Only this watch is cancelled; the shared stop event stays clear, so that the file-list half
     // keeps running while the watch moves to another directory.
@@ -61,6 +63,7 @@ void CDirectoryMonitorEvent::Watch(IDirectoryMonitor* pCallback, const std::wstr
     pHolder->m_pWatch.reset(new platform::CDirectoryWatch);
     pHolder->m_szDirectory = szDirectory;
     m_pWatch = pHolder->m_pWatch;
+    m_pHolder = pHolder;
     std::future<void> opened = pHolder->m_opened.get_future();
     m_pWatchThread.reset(new boost::thread(&CDirectoryMonitorEvent::WatchThreadProc, pHolder));
     // The watch thread opens the watch; a file created between this return and a later open would
@@ -152,6 +155,15 @@ uint32_t CDirectoryMonitorEvent::WatchThreadProc(boost::shared_ptr<SThisHolder> 
             if (platform::IsEventSet(events.m_hStop))
                 break;
             HandleChange(events, change);
+        }
+        if (watch.RootGone())
+        {
+            // Nothing at the watched path is followed any more; the owner's next Watch starts anew
+            // once a directory exists there again.
+            pHolder->m_bRootGone.store(true);
+            CLogger().Log(kCodeMonitorError, L"Failed to monitor directory '" + pHolder->m_szDirectory +
+                                                 L"'. " + SystemErrorText(platform::kErrorFileNotFound));
+            break;
         }
     }
     watch.Close();

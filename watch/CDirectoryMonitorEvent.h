@@ -9,6 +9,7 @@
 #include <boost/shared_ptr.hpp>
 #include <boost/thread.hpp>
 
+#include <atomic>
 #include <cstdint>
 #include <future>
 #include <string>
@@ -29,7 +30,8 @@ public:
         boost::shared_ptr<SMonitorEvents> m_pEvents;           // stop, wake and the callback
         boost::shared_ptr<platform::CDirectoryWatch> m_pWatch; // this thread's own watch
         std::wstring m_szDirectory;
-        std::promise<void> m_opened; // fulfilled once the watch is in place (or failed to open)
+        std::promise<void> m_opened;          // fulfilled once the watch is in place (or failed to open)
+        std::atomic<bool> m_bRootGone{false}; // the thread ended because the directory went away
     };
 
     CDirectoryMonitorEvent();
@@ -39,7 +41,8 @@ public:
     CDirectoryMonitorEvent& operator=(const CDirectoryMonitorEvent&) = delete;
 
     // Stores the callback (not owned) and watches szDirectory, unless it watches that directory
-    // (compared without regard to case) already; a watch of another directory is stopped first.
+    // (compared without regard to case) already; a watch of another directory is stopped first, and
+    // so is a watch whose directory was deleted or moved away (the path may name a new one now).
     // Returns once the new watch is in place on the whole subtree (or failed to open and was
     // logged), so that every change made after the return is reported. Called by one thread (the
     // owner's).
@@ -57,5 +60,6 @@ private:
 
     boost::shared_ptr<platform::CDirectoryWatch> m_pWatch; // the open watch, or none
     boost::shared_ptr<boost::thread> m_pWatchThread;
+    boost::shared_ptr<SThisHolder> m_pHolder; // the watch thread's holder
     CDirectoryMonitor m_monitor;
 };

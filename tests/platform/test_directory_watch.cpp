@@ -166,6 +166,29 @@ TEST_F(DirectoryWatchTest, SeesFilesInExistingAndLaterSubdirectories)
     EXPECT_TRUE(Await(watch, kFileActionRenamedNewName, L"later/a2.txt"));
 }
 
+TEST_F(DirectoryWatchTest, DeletedOrMovedRootIsReported)
+{
+    for (bool bMove : {false, true})
+    {
+        const std::filesystem::path root = m_dir / (bMove ? "moved" : "deleted");
+        std::filesystem::create_directories(root / "sub");
+        CDirectoryWatch watch;
+        ASSERT_TRUE(watch.Open(root.wstring()));
+        EXPECT_FALSE(watch.RootGone());
+        if (bMove)
+            std::filesystem::rename(root, m_dir / "elsewhere");
+        else
+            std::filesystem::remove_all(root);
+        for (int i = 0; i < 100 && !watch.RootGone(); ++i)
+        {
+            std::vector<SDirectoryChange> changes;
+            bool bOverflow = false;
+            ASSERT_EQ(watch.Read(changes, bOverflow), CDirectoryWatch::EResult::Changes);
+        }
+        EXPECT_TRUE(watch.RootGone()) << root;
+    }
+}
+
 TEST_F(DirectoryWatchTest, CancelFreesABlockedReadAndMissingDirectoryFails)
 {
     CDirectoryWatch watch;

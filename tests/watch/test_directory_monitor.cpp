@@ -12,6 +12,7 @@
 #include <iterator>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -97,6 +98,37 @@ TEST_F(DirectoryMonitorTest, ForwardsChangesInOrderAndKeepsOneThreadPerDirectory
     std::ofstream(m_dir / "watched" / "late.txt") << "x";
     // The monitor is gone: nothing more reaches the callback (its thread has ended).
     EXPECT_EQ(recorder.Events().size(), nBefore);
+}
+
+std::string ReadLog()
+{
+    std::ifstream log(fs::read_symlink("/proc/self/exe").string() + ".log", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(DirectoryMonitorTest, DirectoryDeletedAndMadeAgainIsWatchedAgain)
+{
+    CRecorder recorder;
+    CDirectoryMonitorEvent monitor;
+    const fs::path watched = m_dir / "watched";
+    monitor.Watch(&recorder, watched.wstring());
+    fs::remove_all(watched);
+    // The watch ends and says so: what lies at the path now is not the directory it followed.
+    const std::string szEntry = "Failed to monitor directory '" + watched.string() + "'. ";
+    bool bLogged = false;
+    for (int i = 0; i < 600 && !bLogged; ++i)
+    {
+        bLogged = ReadLog().find(szEntry) != std::string::npos;
+        if (!bLogged)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(bLogged);
+
+    // The owner's next Watch of the same path, once it exists again, starts a new watch.
+    fs::create_directories(watched / "again");
+    monitor.Watch(&recorder, watched.wstring());
+    std::ofstream(watched / "again" / "new.txt") << "x";
+    EXPECT_TRUE(recorder.WaitFor(L"added again/new.txt"));
 }
 
 TEST_F(DirectoryMonitorTest, MissingDirectoryIsReportedNotWatched)
