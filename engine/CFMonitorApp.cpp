@@ -64,12 +64,12 @@ CFMonitorApp::~CFMonitorApp()
     if (m_nLateThreads.load() == 0)
     {
         delete m_pParams; // saves the settings
+        m_pParams = nullptr;
         platform::CloseHandleObject(m_hStop);
         platform::CloseHandleObject(m_hWake);
     }
     else
         m_pParams->Save(); // a late monitor thread may still read the settings and events: keep them
-    m_pParams = nullptr;
     platform::HANDLE hInstance = m_hInstance.exchange(platform::kInvalidHandle);
     if (hInstance != platform::kInvalidHandle)
         platform::CloseHandleObject(hInstance);

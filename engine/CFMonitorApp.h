@@ -61,6 +61,8 @@ public:
     bool Stop();
     // True while the stop event is set.
     bool IsStopped() const;
+    // True while a monitor thread that Stop stopped waiting for still runs.
+    bool HasLateThreads() const { return m_nLateThreads.load() > 0; }
 
     // Sets the wake event (directory monitor's thread).
     void OnFileAdded(const std::wstring& szFileName) override;

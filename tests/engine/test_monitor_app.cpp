@@ -9,6 +9,7 @@
 #include "platform/ThreadMessages.h"
 
 #include "tests/engine/CIsolatedRun.h"
+#include "tests/support/CLoopbackListener.h"
 
 #include <gtest/gtest.h>
 
@@ -324,6 +325,46 @@ TEST_F(MonitorAppTest, OwnQuitSignalEndsTheLoopWithoutACloseMessage)
     std::vector<uint32_t> messages = ui.Drain();
     EXPECT_GE(CUiThread::Heartbeats(messages), 1u);
     EXPECT_EQ(std::count(messages.begin(), messages.end(), platform::kWmClose), 0);
+}
+
+TEST_F(MonitorAppTest, ThreadThatOutlivesStopIsLetGoAndTheNextThreadWorksAlone)
+{
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
+    // A mail server that accepts the connection and never greets holds the give-up's report.
+    CLoopbackListener silent;
+    ASSERT_TRUE(silent.Listen());
+    CFMonitorApp engine;
+    Configure(engine, 0); // Stop waits one second
+    engine.GetParams()->m_nAttempts = 0;
+    engine.GetParams()->m_bMoveErr = 1;
+    engine.GetParams()->m_nEmPort = silent.Port();
+    DropControl("stuck.txt", "File: never.pdf\nRespondEmail: a@b.c\n");
+    engine.Start();
+    const int hPeer = silent.Accept(60000);
+    ASSERT_GE(hPeer, 0);
+
+    engine.Stop();
+    EXPECT_TRUE(engine.IsStopped());
+    EXPECT_TRUE(engine.HasLateThreads());
+    EXPECT_EQ(LogCount("The current process stopped responding and will be terminated."), 1u);
+
+    // The next thread starts on its own; the late one keeps the record it was working on.
+    engine.GetParams()->m_nEmPort = 1;
+    engine.Start();
+    ASSERT_TRUE(WaitUntil([&]() { return fs::exists(m_root / "err" / "stuck.txt"); }));
+    EXPECT_TRUE(engine.HasLateThreads());
+
+    // Freed, the late thread finishes its pass, hands nothing back and ends.
+    close(hPeer);
+    silent.Close();
+    ASSERT_TRUE(WaitUntil([&]() { return !engine.HasLateThreads(); }));
+    EXPECT_EQ(LogCount("Documents monitoring service finished"), 1u);
+    engine.Stop();
+    EXPECT_EQ(LogCount("Documents monitoring service finished"), 2u);
+    EXPECT_EQ(LogCount("The current process stopped responding and will be terminated."), 1u);
+    EXPECT_EQ(engine.GetTxtFiles().Count(), 0u);
+    EXPECT_EQ(ReadText(m_root / "err" / "stuck.txt"), "File: never.pdf\nRespondEmail: a@b.c\n");
 }
 
 } // namespace
