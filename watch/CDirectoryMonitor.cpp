@@ -38,13 +38,17 @@ void CDirectoryMonitor::Start(IDirectoryMonitor* pCallback, const SDirMonParams&
 {
     SetParams(params);
     SetCallback(pCallback);
-    platform::SetEventObject(m_pEvents->m_hWake);
     if (m_pThread)
     {
+        // The old thread shares the wake event and the callback: left running, it would take wake-ups
+        // meant for the new one and report files twice.
+        m_pHolder->m_bRetired.store(true);
+        platform::SetEventObject(m_pEvents->m_hWake);
         m_pThread->try_join_for(boost::chrono::seconds(1));
         m_pThread->detach();
         m_pThread.reset();
     }
+    platform::SetEventObject(m_pEvents->m_hWake);
     boost::shared_ptr<SDirMonHolder> pHolder(new SDirMonHolder);
     pHolder->m_pThis = this;
     pHolder->m_pEvents = m_pEvents;
@@ -55,6 +59,7 @@ void CDirectoryMonitor::Start(IDirectoryMonitor* pCallback, const SDirMonParams&
     pHolder->m_params.m_nValidationTimeout = m_nValidationTimeout;
     pHolder->m_params.m_nCheckInterval = m_nCheckInterval;
     pHolder->m_nSubfolderDepth = m_nSubfolderDepth;
+    m_pHolder = pHolder;
     m_pThread.reset(new boost::thread(&CDirectoryMonitor::FileListThreadProc, pHolder));
 }
 
@@ -64,7 +69,8 @@ int32_t CDirectoryMonitor::FileListThreadProc(boost::shared_ptr<SDirMonHolder> p
     SMonitorEvents& events = *pHolder->m_pEvents;
     const SDirMonParams& params = pHolder->m_params;
     const int32_t nDepth = pHolder->m_nSubfolderDepth;
-    auto stopped = [&events]() { return platform::IsEventSet(events.m_hStop); };
+    auto stopped = [&events, &pHolder]()
+    { return pHolder->m_bRetired.load() || platform::IsEventSet(events.m_hStop); };
 
     CFileValidatior validator;
     // The status reporter reads the callback at each report, so a cleared callback is honoured.

@@ -9,6 +9,7 @@
 #include <boost/shared_ptr.hpp>
 #include <boost/thread.hpp>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -23,6 +24,7 @@ public:
         boost::shared_ptr<SMonitorEvents> m_pEvents;
         SDirMonParams m_params; // the settings the thread works with, copied at its start
         int32_t m_nSubfolderDepth = 1;
+        std::atomic<bool> m_bRetired{false}; // set when a restart replaces this thread
     };
 
     CDirectoryMonitor();
@@ -33,7 +35,8 @@ public:
 
     void SetParams(const SDirMonParams& params);
     // Copies the settings, stores the callback and (re)starts the file-list thread, which makes its
-    // first pass at once.
+    // first pass at once. A thread already running is told to end (and joined for at most 1 second)
+    // first, so that only one thread lists and reports at a time.
     void Start(IDirectoryMonitor* pCallback, const SDirMonParams& params);
 
     void SetCallback(IDirectoryMonitor* pCallback) { m_pEvents->m_pCallback.store(pCallback); }
@@ -55,4 +58,5 @@ private:
     std::wstring m_szMasks;
     boost::shared_ptr<SMonitorEvents> m_pEvents;
     boost::shared_ptr<boost::thread> m_pThread;
+    boost::shared_ptr<SDirMonHolder> m_pHolder; // the running thread's holder
 };

@@ -1,7 +1,13 @@
 // The directory monitor's watch half: callbacks from the watch thread, same-directory Watch calls,
 // a missing directory, and destruction while the thread waits.
 #include "watch/CDirectoryMonitorEvent.h"
+#include "watch/CDocInfo.h"
 #include "watch/IDirectoryMonitor.h"
+
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +33,18 @@ public:
     void OnFileRemoved(const std::wstring& sz) override { Record(L"removed " + sz); }
     void OnFileRenamedOldName(const std::wstring& sz) override { Record(L"old " + sz); }
     void OnFileRenamedNewName(const std::wstring& sz) override { Record(L"new " + sz); }
+    // The file-list half reports every look at a record; only final states are kept, once per thread.
+    void OnFileChecked(CDocInfo& info) override
+    {
+        if (info.m_nStatus == CDocInfo::kStatusPassed)
+            Record(L"passed " + fs::path(info.m_szPath).filename().wstring(), true);
+        else if (info.m_nStatus == CDocInfo::kStatusFailed)
+            Record(L"failed " + fs::path(info.m_szPath).filename().wstring(), true);
+    }
+    void OnFileGone(CDocInfo& info) override
+    {
+        Record(L"gone " + fs::path(info.m_szPath).filename().wstring(), true);
+    }
 
     bool WaitFor(const std::wstring& sz, std::chrono::milliseconds timeout = std::chrono::seconds(60))
     {
@@ -35,6 +53,18 @@ public:
                              [&]()
                              { return std::find(m_events.begin(), m_events.end(), sz) != m_events.end(); });
     }
+    // The threads that reported this event.
+    std::vector<pid_t> ThreadsOf(const std::wstring& sz)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<pid_t> ids;
+        for (const auto& [szEvent, id] : m_threads)
+        {
+            if (szEvent == sz)
+                ids.push_back(id);
+        }
+        return ids;
+    }
     std::vector<std::wstring> Events()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -42,15 +72,21 @@ public:
     }
 
 private:
-    void Record(const std::wstring& sz)
+    void Record(const std::wstring& sz, bool bOncePerThread = false)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        const auto entry = std::make_pair(sz, static_cast<pid_t>(syscall(SYS_gettid)));
+        if (bOncePerThread && std::find(m_threads.begin(), m_threads.end(), entry) != m_threads.end())
+            return;
         m_events.push_back(sz);
+        m_threads.push_back(entry);
         m_cv.notify_all();
     }
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::vector<std::wstring> m_events;
+    std::vector<std::pair<std::wstring, pid_t>>
+        m_threads; // each event with its thread (system id, not reused)
 };
 
 class DirectoryMonitorTest : public ::testing::Test
@@ -129,6 +165,64 @@ TEST_F(DirectoryMonitorTest, DirectoryDeletedAndMadeAgainIsWatchedAgain)
     monitor.Watch(&recorder, watched.wstring());
     std::ofstream(watched / "again" / "new.txt") << "x";
     EXPECT_TRUE(recorder.WaitFor(L"added again/new.txt"));
+}
+
+// A one-page PDF made by Ghostscript.
+void MakePdf(const fs::path& path)
+{
+    std::vector<std::string> args = {
+        "gs",
+        "-q",
+        "-dNOPAUSE",
+        "-dBATCH",
+        "-sDEVICE=pdfwrite",
+        "-o",
+        path.string(),
+        "-c",
+        "/Helvetica findfont 20 scalefont setfont 72 700 moveto (Page) show showpage"};
+    std::vector<char*> argv;
+    for (auto& sz : args)
+        argv.push_back(sz.data());
+    argv.push_back(nullptr);
+    pid_t nPid = 0;
+    ASSERT_EQ(posix_spawnp(&nPid, "gs", nullptr, nullptr, argv.data(), environ), 0);
+    int nStatus = 0;
+    waitpid(nPid, &nStatus, 0);
+    ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
+}
+
+TEST_F(DirectoryMonitorTest, FileListHalfValidatesReportsGoneFilesAndRunsOneThreadAfterARestart)
+{
+    setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 1);
+    const fs::path watched = m_dir / "watched";
+    MakePdf(watched / "good.pdf");
+    MakePdf(m_dir / "bin" / "new.pdf");
+    std::ofstream(watched / "sub" / "junk.pdf", std::ios::binary) << std::string(4096, 'x');
+    std::ofstream(watched / "notes.txt") << "not a document";
+    SDirMonParams params;
+    params.m_szDirectory = watched.wstring();
+    params.m_szMasks = L"*.pdf";
+    params.m_nValidationTimeout = 2;
+    params.m_nCheckInterval = 100;
+
+    CRecorder recorder;
+    CDirectoryMonitorEvent monitor;
+    monitor.StartMonitoring(&recorder, params);
+    ASSERT_TRUE(recorder.WaitFor(L"passed good.pdf"));
+    ASSERT_TRUE(recorder.WaitFor(L"failed junk.pdf")); // never opens: fails at the time-out
+    const std::vector<pid_t> first = recorder.ThreadsOf(L"passed good.pdf");
+    ASSERT_EQ(first.size(), 1u);
+    fs::remove(watched / "good.pdf");
+    ASSERT_TRUE(recorder.WaitFor(L"gone good.pdf"));
+
+    // A restart replaces the file-list thread: the old one reports nothing more.
+    monitor.StartMonitoring(&recorder, params);
+    fs::rename(m_dir / "bin" / "new.pdf", watched / "new.pdf");
+    ASSERT_TRUE(recorder.WaitFor(L"passed new.pdf"));
+    const std::vector<pid_t> later = recorder.ThreadsOf(L"passed new.pdf");
+    EXPECT_EQ(std::count(later.begin(), later.end(), first[0]), 0);
+    for (const std::wstring& szEvent : recorder.Events())
+        EXPECT_EQ(szEvent.find(L"notes.txt"), std::wstring::npos) << szEvent;
 }
 
 TEST_F(DirectoryMonitorTest, MissingDirectoryIsReportedNotWatched)
