@@ -14,6 +14,8 @@
 // The idle count attaches, while the service waits, with
 //   strace -f -tt -e trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep -o FILE -p PID
 // --keep leaves the temporary directory (with the strace output) behind.
+#include "tests/support/TestFiles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -55,23 +57,8 @@ double SecondsSince(CClock::time_point tStart)
     return std::chrono::duration<double>(CClock::now() - tStart).count();
 }
 
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// Plain ASCII text as UTF-16LE with its mark, as tarvik.ini is stored.
-std::string Utf16(const std::string& sz)
-{
-    std::string szOut = "\xFF\xFE";
-    for (char ch : sz)
-    {
-        szOut += ch;
-        szOut += '\0';
-    }
-    return szOut;
-}
+using tests::ReadText;
+using tests::Utf16;
 
 // Starts the program (looked up on PATH) with its standard output and error sent to szOutput
 // (nothing when empty); the process id, or -1.
@@ -570,6 +557,8 @@ int main(int argc, char** argv)
     for (const fs::path& dir : {layout.m_out, layout.m_err, layout.m_root / "obj", layout.m_root / "reg"})
         fs::create_directories(dir);
     fs::copy(TARVIK_BIN_DIR, layout.m_bin, fs::copy_options::recursive);
+    for (const char* szLeftover : {"tarvik.log", "tarvik.old.log"})
+        fs::remove(layout.m_bin / szLeftover);
     fs::remove(layout.m_bin / "tarvik.ini");
     fs::remove(layout.m_bin / "tarvik.log");
     fs::remove(layout.m_bin / "tarvik.old.log");

@@ -1,6 +1,7 @@
 // The service end to end: the real tarvik program started from a copy of bin/ in a temporary
 // directory, with its named objects and registry inside it, driven through its directories.
 #include "tests/support/CSmtpSink.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -23,50 +24,10 @@ using namespace std::chrono_literals;
 namespace
 {
 
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// Plain ASCII text as UTF-16LE with its mark.
-std::string Utf16(const std::string& sz)
-{
-    std::string szOut = "\xFF\xFE";
-    for (char ch : sz)
-    {
-        szOut += ch;
-        szOut += '\0';
-    }
-    return szOut;
-}
-
-bool WaitUntil(const std::function<bool()>& ready, std::chrono::seconds timeout)
-{
-    const auto tEnd = std::chrono::steady_clock::now() + timeout;
-    while (!ready())
-    {
-        if (std::chrono::steady_clock::now() > tEnd)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
-int RunProgram(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    std::vector<std::string> copy = args;
-    for (auto& sz : copy)
-        argv.push_back(sz.data());
-    argv.push_back(nullptr);
-    pid_t nPid = 0;
-    if (posix_spawnp(&nPid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int nStatus = 0;
-    waitpid(nPid, &nStatus, 0);
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1000 - WTERMSIG(nStatus);
-}
+using tests::ReadText;
+using tests::RunProgram;
+using tests::Utf16;
+using tests::WaitUntil;
 
 class ServiceTest : public ::testing::Test
 {
@@ -82,6 +43,9 @@ protected:
         for (const char* szDir : {"obj", "reg", "in", "out", "err", "docs", "cwd"})
             fs::create_directories(m_root / szDir);
         fs::copy(TARVIK_BIN_DIR, m_root / "bin", fs::copy_options::recursive);
+        // A run from the build's own bin/ (the demo) leaves its log and settings there; start afresh.
+        for (const char* szLeftover : {"tarvik.log", "tarvik.old.log", "tarvik.ini"})
+            fs::remove(m_root / "bin" / szLeftover);
         setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
         setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
         setenv("TARVIK_HEADLESS", "1", 1);
@@ -149,10 +113,7 @@ protected:
     fs::path MakePdf(const std::string& szName)
     {
         fs::path path = m_root / "docs" / szName;
-        EXPECT_EQ(
-            RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-o", path.string(), "-c",
-                        "/Helvetica findfont 20 scalefont setfont 72 700 moveto (Invoice) show showpage"}),
-            0);
+        EXPECT_TRUE(tests::MakeOnePagePdf(path, "Invoice"));
         return path;
     }
 

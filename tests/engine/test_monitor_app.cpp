@@ -11,6 +11,7 @@
 #include "tests/engine/CIsolatedRun.h"
 #include "tests/support/CLoopbackListener.h"
 
+#include "tests/support/TestFiles.h"
 #include <gtest/gtest.h>
 
 #include <spawn.h>
@@ -35,11 +36,8 @@ namespace
 
 constexpr uint32_t kMarker = platform::kWmUser + 7;
 
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+using tests::ReadText;
+using tests::WaitUntil;
 
 // A thread with a message queue that records every message posted to it, as the UI thread would get
 // them.
@@ -105,18 +103,6 @@ private:
     std::vector<uint32_t> m_messages;
 };
 
-bool WaitUntil(const std::function<bool()>& ready, std::chrono::seconds timeout = 60s)
-{
-    const auto tEnd = std::chrono::steady_clock::now() + timeout;
-    while (!ready())
-    {
-        if (std::chrono::steady_clock::now() > tEnd)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 class MonitorAppTest : public ::testing::Test
 {
 protected:
@@ -152,25 +138,7 @@ protected:
 
     void MakePdf(const std::string& szName)
     {
-        std::string szPath = (m_root / "docs" / szName).string();
-        std::vector<std::string> args = {"gs",
-                                         "-q",
-                                         "-dNOPAUSE",
-                                         "-dBATCH",
-                                         "-sDEVICE=pdfwrite",
-                                         "-o",
-                                         szPath,
-                                         "-c",
-                                         "72 700 moveto (x) show showpage"};
-        std::vector<char*> argv;
-        for (auto& sz : args)
-            argv.push_back(sz.data());
-        argv.push_back(nullptr);
-        pid_t nPid = 0;
-        ASSERT_EQ(posix_spawnp(&nPid, "gs", nullptr, nullptr, argv.data(), environ), 0);
-        int nStatus = 0;
-        waitpid(nPid, &nStatus, 0);
-        ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
+        ASSERT_TRUE(tests::MakeOnePagePdf(m_root / "docs" / szName, "x"));
     }
 
     // A control file past the age rule, written outside the incoming directory and moved in, so that

@@ -5,6 +5,7 @@
 #include "engine/CTxtFile.h"
 #include "engine/CTxtFiles.h"
 #include "tests/support/CSmtpSink.h"
+#include "tests/support/TestFiles.h"
 
 #include "tests/engine/CIsolatedRun.h"
 
@@ -23,29 +24,11 @@ using namespace std::chrono_literals;
 namespace
 {
 
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+using tests::ReadText;
 
 std::string Narrow(const std::wstring& sz)
 {
     return fs::path(sz).string();
-}
-
-int RunProgram(std::vector<std::string> args)
-{
-    std::vector<char*> argv;
-    for (auto& sz : args)
-        argv.push_back(sz.data());
-    argv.push_back(nullptr);
-    pid_t nPid = 0;
-    if (posix_spawnp(&nPid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int nStatus = 0;
-    waitpid(nPid, &nStatus, 0);
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
 }
 
 // Settings read from (and saved to) an INI file of the test's own.
@@ -101,10 +84,7 @@ protected:
     fs::path MakePdf(const std::string& szName)
     {
         fs::path path = m_root / "docs" / szName;
-        EXPECT_EQ(
-            RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-o", path.string(), "-c",
-                        "/Helvetica findfont 20 scalefont setfont 72 700 moveto (Order) show showpage"}),
-            0);
+        EXPECT_TRUE(tests::MakeOnePagePdf(path, "Order"));
         return path;
     }
 

@@ -1,5 +1,6 @@
 // The directory monitor's watch half: callbacks from the watch thread, same-directory Watch calls,
 // a missing directory, and destruction while the thread waits.
+#include "tests/support/TestFiles.h"
 #include "watch/CDirectoryMonitorEvent.h"
 #include "watch/CDocInfo.h"
 #include "watch/IDirectoryMonitor.h"
@@ -170,25 +171,7 @@ TEST_F(DirectoryMonitorTest, DirectoryDeletedAndMadeAgainIsWatchedAgain)
 // A one-page PDF made by Ghostscript.
 void MakePdf(const fs::path& path)
 {
-    std::vector<std::string> args = {
-        "gs",
-        "-q",
-        "-dNOPAUSE",
-        "-dBATCH",
-        "-sDEVICE=pdfwrite",
-        "-o",
-        path.string(),
-        "-c",
-        "/Helvetica findfont 20 scalefont setfont 72 700 moveto (Page) show showpage"};
-    std::vector<char*> argv;
-    for (auto& sz : args)
-        argv.push_back(sz.data());
-    argv.push_back(nullptr);
-    pid_t nPid = 0;
-    ASSERT_EQ(posix_spawnp(&nPid, "gs", nullptr, nullptr, argv.data(), environ), 0);
-    int nStatus = 0;
-    waitpid(nPid, &nStatus, 0);
-    ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
+    ASSERT_TRUE(tests::MakeOnePagePdf(path));
 }
 
 TEST_F(DirectoryMonitorTest, FileListHalfValidatesReportsGoneFilesAndRunsOneThreadAfterARestart)
