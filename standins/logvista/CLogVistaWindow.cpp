@@ -181,6 +181,8 @@ void CLogVistaWindow::ScrollToNewest()
     if (nRows == 0)
         return;
     const QModelIndex index = m_pFilter->mapFromSource(m_pModel->index(nRows - 1, 0));
+    // Lay the rows out now: the scroll range grows with the rows just added.
+    m_pTable->doItemsLayout();
     if (index.isValid())
     {
         m_pTable->scrollTo(index, QAbstractItemView::PositionAtBottom);
