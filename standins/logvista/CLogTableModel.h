@@ -52,8 +52,8 @@ public:
     // The word the category column shows for a level: "error", "warning", "information", or empty.
     static QString LevelText(ELogLevel eLevel);
     const SLogRecord& Record(int nRow) const { return m_rows[static_cast<size_t>(nRow)].m_record; }
-    // Rows that are complete lines, without a provisional one.
-    int CompleteRows() const { return static_cast<int>(m_rows.size()) - (m_bProvisional ? 1 : 0); }
+    // Whether the last row shows a line still without its line end.
+    bool HasProvisionalRow() const { return m_bProvisional; }
 
 private:
     struct SRow

@@ -168,7 +168,7 @@ void CLogVistaWindow::Refresh()
         m_pMessage->show();
     }
     const int nBefore = m_pModel->rowCount();
-    if (!records.empty() || !m_tail.PendingLine().empty() || m_pModel->CompleteRows() != nBefore)
+    if (!records.empty() || !m_tail.PendingLine().empty() || m_pModel->HasProvisionalRow())
         m_pModel->Append(std::move(records), m_tail.PendingLine());
     if (m_pFollow->isChecked() && (bRestarted || m_pModel->rowCount() != nBefore || nBefore == 0))
         ScrollToNewest();
