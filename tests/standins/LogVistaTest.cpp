@@ -215,6 +215,15 @@ TEST_F(LogVistaWindowTest, FollowsAppendsAndRotation)
     AppendText(szBackup, Record(4004, "07/12/2026", "10:00:05.000", "into the backup"));
     QTest::qWait(300);
     EXPECT_EQ(window.Model()->rowCount(), 2);
+
+    // A file put in its place that is larger than what was read: shown from its start, not from
+    // the old read position.
+    const std::string szOther = (m_dir.path() + "/other.log").toStdString();
+    for (int i = 0; i < 50; ++i)
+        AppendText(szOther, Record(4004, "08/12/2026", "09:00:00.000", "other " + std::to_string(i)));
+    ASSERT_EQ(std::rename(szOther.c_str(), LogPath().c_str()), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() == 50; }, 5000));
+    EXPECT_EQ(window.Model()->Record(0).m_szMessage, "other 0");
 }
 
 TEST_F(LogVistaWindowTest, SaysWhyAPathCannotBeReadAndShowsTheFileOnceItAppears)
