@@ -167,10 +167,10 @@ void CLogVistaWindow::Refresh()
                                 .arg(m_szPath, QString::fromLocal8Bit(m_tail.LastError().c_str())));
         m_pMessage->show();
     }
-    const int nBefore = m_pModel->rowCount();
-    if (!records.empty() || !m_tail.PendingLine().empty() || m_pModel->HasProvisionalRow())
+    const bool bChanged = !records.empty() || !m_tail.PendingLine().empty() || m_pModel->HasProvisionalRow();
+    if (bChanged)
         m_pModel->Append(std::move(records), m_tail.PendingLine());
-    if (m_pFollow->isChecked() && (bRestarted || m_pModel->rowCount() != nBefore || nBefore == 0))
+    if (m_pFollow->isChecked() && (bChanged || bRestarted))
         ScrollToNewest();
     UpdateStatus();
 }
