@@ -42,9 +42,9 @@ set(CPACK_PACKAGE_NAME tarvik)
 set(CPACK_PACKAGE_VERSION ${TARVIK_VERSION})
 set(CPACK_PACKAGE_VENDOR "Nordal")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Document monitoring service of the Veltrane virtual printer")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Tarvik releases the control file of each printed document to an outgoing directory once the\n"
-  "document it names is complete, and mails a failure report when it does not arrive.")
+set(CPACK_PACKAGE_DESCRIPTION "Tarvik releases the control file of each printed document to an \
+outgoing directory once the document it names is complete, and mails a failure report when it does \
+not arrive.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -66,6 +66,8 @@ fi
 
 work="$(mktemp -d /tmp/tarvik-pkg-test.XXXXXX)"
 chmod 0755 "$work"
+run_existed=0
+[ -e /run/tarvik ] && run_existed=1
 group_existed=0
 getent group tarvik >/dev/null && group_existed=1
 etc_saved=""
@@ -95,6 +97,9 @@ cleanup() {
     fi
     if ((!group_existed)) && getent group tarvik >/dev/null; then
         groupdel tarvik || true
+    fi
+    if ((!run_existed)); then
+        rm -rf /run/tarvik
     fi
     if [ -n "$etc_saved" ]; then
         rm -rf /etc/tarvik
@@ -176,7 +181,8 @@ uninstall_entry() {
 check "the uninstall entry names Tarvik and its removal" uninstall_entry
 
 # --- the installed service on a demo set-up ------------------------------------------------------
-mkdir -p "$work"/{in,out,err,pdf,docs,mail}
+mkdir -p "$work"/{in,out,err,pdf,mail}
+chmod 1777 "$work/in"
 /usr/bin/python3 "$root/tests/support/smtp_sink.py" --host 127.0.0.1 --port 0 --maildir "$work/mail" \
     --port-file "$work/smtp.port" </dev/null >"$work/smtp.out" 2>&1 &
 sink_pid=$!
@@ -195,7 +201,8 @@ check "a reinstallation keeps tarvik.ini as it was" cmp -s /opt/tarvik/tarvik.in
 
 TARVIK_HEADLESS=1 setsid /opt/tarvik/tarvik -autostart </dev/null >"$work/service.out" 2>&1 &
 service_pid=$!
-check "the installed service starts" wait_for 10 grep -aq "Documents monitoring service started" /opt/tarvik/tarvik.log
+service_started() { grep -aqs "Documents monitoring service started" /opt/tarvik/tarvik.log; }
+check "the installed service starts" wait_for 10 service_started
 gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -o "$work/pdf/sample.pdf" \
     -c "/Helvetica findfont 24 scalefont setfont 72 720 moveto (Tarvik) show showpage" >/dev/null
 printf 'File: sample.pdf\r\nRespondEmail: clerk@example.com\r\n' >"$work/in/sample.txt"
@@ -229,10 +236,10 @@ if bash "$root/scripts/printer-queue.sh" setup --incoming "$work/in" --documents
     check "a job without its PDF leaves no control file and says why" bash -c "
         ! ls '$work'/in/missing*.txt '$work'/out/missing*.txt >/dev/null 2>&1 &&
         grep -q 'missing.pdf: the PDF was not written' '$work/cups/postprocess.log'"
+    cupsd_pid=$(cat "$work/cups/cupsd.pid")
     bash "$root/scripts/printer-queue.sh" teardown --private "$work/cups" >/dev/null && queue_up=0
     check "the queue is torn down, its cupsd stopped and its cups-pdf settings gone" bash -c "
-        test ! -e /etc/cups/cups-pdf-Veltrane.conf && test ! -e '$work/cups' &&
-        ! pgrep -f '$work/cups/cupsd.conf' >/dev/null"
+        test ! -e /etc/cups/cups-pdf-Veltrane.conf && test ! -e '$work/cups' && $(declare -f ended) && ended $cupsd_pid"
 else
     fail "a private printer queue is set up"
 fi

@@ -96,11 +96,15 @@ EOF
 }
 
 stop_private_cupsd() {
-    local dir=$1 pid i
+    local dir=$1 pid i state
     if pid=$(private_cupsd_pid "$dir"); then
         kill -TERM "$pid" 2>/dev/null || true
         for i in $(seq 100); do
-            kill -0 "$pid" 2>/dev/null || break
+            # Gone, or a zombie that its parent has not collected yet.
+            state=$(sed -n 's/^State:[[:space:]]*\(.\).*/\1/p' "/proc/$pid/status" 2>/dev/null || true)
+            if [ -z "$state" ] || [ "$state" = Z ]; then
+                break
+            fi
             sleep 0.1
         done
         kill -KILL "$pid" 2>/dev/null || true
