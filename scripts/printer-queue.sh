@@ -20,6 +20,7 @@ readonly CUPS_PDF_CONF=/etc/cups/cups-pdf-$QUEUE.conf
 readonly BACKEND=/usr/lib/cups/backend/cups-pdf
 readonly PPD=lsb/usr/cups-pdf/CUPS-PDF_noopt.ppd
 readonly MACHINE_STATE=/var/lib/tarvik-printer
+readonly PRIVATE_MARK="# private CUPS of Tarvik's printer-queue.sh"
 
 die() {
     echo "printer-queue: $*" >&2
@@ -41,6 +42,15 @@ private_cupsd_pid() {
     echo "$pid"
 }
 
+# lpstat -r exits with 0 whether or not the scheduler answers; its text tells.
+scheduler_running() {
+    [ "$(LC_ALL=C lpstat -r 2>/dev/null)" = "scheduler is running" ]
+}
+
+is_private_cups() {
+    [ "$1" != / ] && head -n1 "$1/cups-files.conf" 2>/dev/null | grep -qxF "$PRIVATE_MARK"
+}
+
 start_private_cupsd() {
     local dir=$1
     if private_cupsd_pid "$dir" >/dev/null; then
@@ -53,6 +63,7 @@ start_private_cupsd() {
     chmod 1770 "$dir/spool/tmp"
     chgrp lp "$dir/spool/tmp"
     cat >"$dir/cups-files.conf" <<EOF
+$PRIVATE_MARK
 ServerRoot $dir/etc
 RequestRoot $dir/spool
 TempDir $dir/spool/tmp
@@ -83,9 +94,8 @@ EOF
     setsid /usr/sbin/cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" \
         </dev/null >"$dir/cupsd.out" 2>&1 &
     echo $! >"$dir/cupsd.pid"
-    local i
-    for i in $(seq 100); do
-        if CUPS_SERVER=$dir/cups.sock lpstat -r >/dev/null 2>&1; then
+    for _ in $(seq 100); do
+        if CUPS_SERVER=$dir/cups.sock scheduler_running; then
             return 0
         fi
         private_cupsd_pid "$dir" >/dev/null || break
@@ -96,10 +106,10 @@ EOF
 }
 
 stop_private_cupsd() {
-    local dir=$1 pid i state
+    local dir=$1 pid state
     if pid=$(private_cupsd_pid "$dir"); then
         kill -TERM "$pid" 2>/dev/null || true
-        for i in $(seq 100); do
+        for _ in $(seq 100); do
             # Gone, or a zombie that its parent has not collected yet.
             state=$(sed -n 's/^State:[[:space:]]*\(.\).*/\1/p' "/proc/$pid/status" 2>/dev/null || true)
             if [ -z "$state" ] || [ "$state" = Z ]; then
@@ -239,20 +249,33 @@ cmd_setup() {
     if [ -n "$private" ]; then
         mkdir -p "$private"
         state=$(cd "$private" && pwd)
+        # Only an empty folder, or one that an earlier setup made, becomes the private CUPS.
+        if [ -n "$(ls -A "$state")" ] && ! is_private_cups "$state"; then
+            die "$state is neither empty nor a private CUPS folder of this script"
+        fi
         check_traversable "$state"
-        start_private_cupsd "$state"
-        export CUPS_SERVER=$state/cups.sock
     else
         state=$MACHINE_STATE
-        lpstat -r >/dev/null 2>&1 ||
+        scheduler_running ||
             die "the machine's CUPS scheduler is not running (start it, or use --private DIR)"
-        mkdir -p "$state"
-        chmod 0755 "$state"
     fi
     if [ -f "$CUPS_PDF_CONF" ] && ! grep -qxF "# state $state" "$CUPS_PDF_CONF"; then
         die "$CUPS_PDF_CONF belongs to another Veltrane queue; tear that one down first"
     fi
 
+    # From here on a failed setup takes back what it made, the private cupsd included.
+    local undo=teardown
+    [ -z "$private" ] || undo="teardown --private $(printf '%q' "$state")"
+    # shellcheck disable=SC2064 # the folder is fixed now
+    trap "echo 'printer-queue: setup failed; tearing the queue down again' >&2
+          cmd_$undo >/dev/null 2>&1 || true" EXIT
+    if [ -n "$private" ]; then
+        start_private_cupsd "$state"
+        export CUPS_SERVER=$state/cups.sock
+    else
+        mkdir -p "$state"
+        chmod 0755 "$state"
+    fi
     mkdir -p "$state/cups-pdf" "$state/gstmp"
     chmod 0755 "$state/cups-pdf"
     chmod 1777 "$state/gstmp"
@@ -276,8 +299,10 @@ PostProcessing $state/postprocess
 EOF
     mv -f "$CUPS_PDF_CONF.new" "$CUPS_PDF_CONF"
 
-    lpadmin -p "$QUEUE" -E -v "cups-pdf:/$QUEUE" -m "$PPD" 2> >(grep -v -i 'deprecated' >&2)
+    lpadmin -p "$QUEUE" -E -v "cups-pdf:/$QUEUE" -m "$PPD" 2> >(grep -v -i 'deprecated' >&2) ||
+        die "lpadmin could not add the queue $QUEUE"
     lpstat -p "$QUEUE" >/dev/null || die "the queue $QUEUE was not created"
+    trap - EXIT
     echo "printer-queue: queue $QUEUE ready: documents in $documents, control files in $incoming," \
         "replies to <user>@$domain${private:+, CUPS_SERVER=$state/cups.sock}"
 }
@@ -294,13 +319,14 @@ cmd_teardown() {
     if [ -n "$private" ]; then
         [ -d "$private" ] || { echo "printer-queue: $private does not exist; nothing to tear down"; return 0; }
         state=$(cd "$private" && pwd)
+        is_private_cups "$state" || die "$state is not a private CUPS folder of this script"
         if private_cupsd_pid "$state" >/dev/null; then
             CUPS_SERVER=$state/cups.sock lpadmin -x "$QUEUE" 2>/dev/null || true
         fi
         stop_private_cupsd "$state"
     else
         state=$MACHINE_STATE
-        if lpstat -r >/dev/null 2>&1 && lpstat -p "$QUEUE" >/dev/null 2>&1; then
+        if scheduler_running && lpstat -p "$QUEUE" >/dev/null 2>&1; then
             lpadmin -x "$QUEUE"
         fi
     fi
@@ -309,7 +335,7 @@ cmd_teardown() {
     fi
     rm -rf "$state/cups-pdf" "$state/gstmp" "$state/postprocess" "$state/postprocess.log"
     if [ -n "$private" ]; then
-        rm -rf "$state"/{etc,spool,cache,state,log,ssl} "$state"/cups-files.conf "$state"/cupsd.conf \
+        rm -rf "${state:?}"/{etc,spool,cache,state,log,ssl} "$state"/cups-files.conf "$state"/cupsd.conf \
             "$state"/cupsd.out "$state"/cups.sock "$state"/printcap
     fi
     rmdir "$state" 2>/dev/null || true

@@ -1,5 +1,6 @@
 # --- shared by the maintainer scripts of tarvik ---
 TARVIK_DIR=/opt/tarvik
+# shellcheck disable=SC2034 # not every script needs every name
 TARVIK_STATE=/var/lib/tarvik
 TARVIK_PRODUCT_CODE='@TARVIK_PRODUCT_CODE@'
 TARVIK_VERSION='@TARVIK_VERSION@'
