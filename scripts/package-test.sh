@@ -9,13 +9,14 @@
 #   TARVIK_PKG_REMOVE      how the package is removed: x (`tarvik -x`), apt (`apt-get remove`), or
 #                          auto (default: x when the package carries the installer program
 #                          /usr/sbin/msiexec that `tarvik -x` runs, else apt)
-#   TARVIK_PKG_TIMEOUT     bound of the whole run in seconds (default 1800; the build is most of it)
+#   TARVIK_PKG_TIMEOUT     bound of the whole run in seconds (default 3600; the build of the tree,
+#                          which ./test.sh then reuses, is most of it)
 set -uo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${TARVIK_PKG_TEST_BOUNDED:-}" ]; then
     export TARVIK_PKG_TEST_BOUNDED=1
-    exec timeout --signal=TERM --kill-after=60 "${TARVIK_PKG_TIMEOUT:-1800}" bash "$0" "$@"
+    exec timeout --signal=TERM --kill-after=60 "${TARVIK_PKG_TIMEOUT:-3600}" bash "$0" "$@"
 fi
 
 build="${TARVIK_PKG_BUILD_DIR:-build}"
