@@ -12,6 +12,7 @@ PACKAGES=(
   libtiff-tools ghostscript qpdf poppler-utils python3-cairo
   python3-aiosmtpd strace
   qt6-base-dev
+  cups printer-driver-cups-pdf systemd desktop-file-utils
 )
 
 missing=()

@@ -98,9 +98,9 @@ if [ ! -f "$demo/sample.pdf" ] && command -v gs >/dev/null; then
 fi
 
 cat <<EOF
-Tarvik demo: settings in $bin/tarvik.ini, folders in $demo, mails land in $demo/mail/.
-  Release a document:  cp "$demo/sample.pdf" "$demo/pdf/sample.pdf" && printf 'File: sample.pdf\r\nRespondEmail: you@localhost\r\n' > "$demo/in/sample.txt"
-  A document that never comes (mailed and moved to err/ after 5 attempts):  printf 'File: missing.pdf\r\nRespondEmail: you@localhost\r\n' > "$demo/in/missing.txt"
+Tarvik demo: settings in $bin/tarvik.ini, folders in $demo, mails land in $demo/mail/ (every address goes to the sink).
+  Release a document:  cp "$demo/sample.pdf" "$demo/pdf/sample.pdf" && printf 'File: sample.pdf\r\nRespondEmail: you@example.com\r\n' > "$demo/in/sample.txt"
+  A document that never comes (mailed and moved to err/ after 5 attempts):  printf 'File: missing.pdf\r\nRespondEmail: you@example.com\r\n' > "$demo/in/missing.txt"
 Stop with Ctrl-C.
 EOF
 

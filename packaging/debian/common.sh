@@ -1,0 +1,69 @@
+# --- shared by the maintainer scripts of tarvik ---
+TARVIK_DIR=/opt/tarvik
+# shellcheck disable=SC2034 # not every script needs every name
+TARVIK_STATE=/var/lib/tarvik
+TARVIK_PRODUCT_CODE='@TARVIK_PRODUCT_CODE@'
+TARVIK_VERSION='@TARVIK_VERSION@'
+# HKEY_LOCAL_MACHINE of the registry stand-in that the service and the installer program read.
+TARVIK_HKLM=/etc/tarvik/registry/HKEY_LOCAL_MACHINE
+TARVIK_UNINSTALL_KEY='SOFTWARE Microsoft Windows CurrentVersion Uninstall'
+
+# tarvik_key_dir BASE NAME...: the directory of the key BASE\NAME\..., each name matched without
+# regard to letter case as the registry does (the exact spelling first, else the first match), and
+# spelt as given where no such key exists yet.
+tarvik_key_dir() {
+    dir=$1
+    shift
+    for name in "$@"; do
+        if [ ! -d "$dir/$name" ] && [ -d "$dir" ]; then
+            lower=$(printf '%s' "$name" | tr '[:upper:]' '[:lower:]')
+            found=$(ls -1A "$dir" | LC_ALL=C sort | while IFS= read -r entry; do
+                if [ -d "$dir/$entry" ] &&
+                    [ "$(printf '%s' "$entry" | tr '[:upper:]' '[:lower:]')" = "$lower" ]; then
+                    printf '%s' "$entry"
+                    break
+                fi
+            done)
+            [ -n "$found" ] && name=$found
+        fi
+        dir=$dir/$name
+    done
+    printf '%s\n' "$dir"
+}
+
+# tarvik_write_value KEYDIR NAME TEXT: a string value, replaced atomically.
+tarvik_write_value() {
+    printf '%s\n' "$3" >"$1/.$2.new"
+    chmod 0644 "$1/.$2.new"
+    mv -f "$1/.$2.new" "$1/$2"
+}
+
+tarvik_entry_dir() {
+    # shellcheck disable=SC2086
+    tarvik_key_dir "$TARVIK_HKLM" $TARVIK_UNINSTALL_KEY "$TARVIK_PRODUCT_CODE"
+}
+
+# The uninstall entry: found by its DisplayName by `tarvik -x`, whose installer program runs the
+# RemovalCommand of the key named by the product code.
+tarvik_write_uninstall_entry() {
+    key=$(tarvik_entry_dir)
+    mkdir -p "$key"
+    chmod 0755 "$key"
+    tarvik_write_value "$key" DisplayName "Tarvik"
+    tarvik_write_value "$key" DisplayVersion "$TARVIK_VERSION"
+    tarvik_write_value "$key" Publisher "Nordal"
+    tarvik_write_value "$key" InstallLocation "$TARVIK_DIR"
+    tarvik_write_value "$key" UninstallString "MsiExec.exe /I$TARVIK_PRODUCT_CODE"
+    tarvik_write_value "$key" RemovalCommand "dpkg --remove tarvik"
+}
+
+# Takes the entry away, and the keys above it that it leaves empty.
+tarvik_remove_uninstall_entry() {
+    key=$(tarvik_entry_dir)
+    rm -rf "$key"
+    key=$(dirname "$key")
+    while [ "$key" != "$TARVIK_HKLM" ] && [ "$key" != / ] && rmdir "$key" 2>/dev/null; do
+        key=$(dirname "$key")
+    done
+}
+# --- end of the shared part ---
