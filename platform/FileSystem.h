@@ -127,7 +127,55 @@ std::wstring GetUserName();
 std::string NativePath(const std::wstring& szPath);
 std::wstring WidePath(const std::string& szNative);
 
-// Reads a whole file into bytes; false with the last error set.
+// What a path names.
+enum class EFileKind
+{
+    Missing,
+    Regular,
+    Directory,
+    SymbolicLink,
+    Fifo,
+    Socket,
+    Device,
+    Other,
+};
+
+// The kind as a phrase for log texts and reports: "a regular file", "a directory", "a symbolic
+// link", "a FIFO", "a socket", "a device", "a special file", "missing".
+const wchar_t* FileKindText(EFileKind eKind);
+
+// What the path names. With bFollowLinks a symbolic link reads as what it points to (a dangling one
+// as itself); without it a link reads as SymbolicLink. Missing sets the last error (2 or 3).
+// pSize, when given, receives the size in bytes of a regular file (else 0).
+EFileKind GetFileKind(const std::wstring& szPath, bool bFollowLinks, uint64_t* pSize = nullptr);
+
+// The last write time of a path (symbolic links followed); false with the last error set.
+bool GetLastWriteTime(const std::wstring& szPath, SFileTime& ftLastWrite);
+
+enum : uint32_t
+{
+    // The path itself must not be a symbolic link (links in the directories on the way are
+    // followed).
+    kReadNoFollow = 0x1,
+};
+
+// What a read of a file gave.
+struct SFileContent
+{
+    std::string szBytes;                  // at most the bytes asked for, from the file's start
+    uint64_t nSize = 0;                   // the file's size when it was opened
+    EFileKind eKind = EFileKind::Missing; // what the path named
+};
+
+// Reads up to nMaxBytes from the start of a regular file. The read never blocks on a FIFO or a
+// device and never opens a socket: anything that is not a regular file is refused (eKind says what
+// it is; the last error is 5 for a directory, 1921 for a refused symbolic link, 1630 otherwise).
+// True when the bytes were read; szBytes holds fewer than nSize bytes when the file is larger than
+// nMaxBytes. Any thread.
+bool ReadFilePrefix(const std::wstring& szPath, size_t nMaxBytes, uint32_t nFlags, SFileContent& content);
+
+// Reads a whole regular file into bytes (symbolic links followed; see ReadFilePrefix for what is
+// refused); false with the last error set.
 bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes);
 
 // Replaces a file's content atomically: the bytes go to a temporary file beside it, which is flushed
