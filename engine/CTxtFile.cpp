@@ -208,17 +208,17 @@ bool CTxtFile::SendFailureReport()
         platform::ReadFilePrefix(m_szPath, CFileParser::kMaxFileBytes + 1, platform::kReadNoFollow, content);
     const bool bAttach = bRead && content.nSize <= CFileParser::kMaxFileBytes &&
                          content.szBytes.size() <= CFileParser::kMaxFileBytes;
+    // Each note stays one line within the text part's wrap width.
     if (bRead && !bAttach)
-        szBody += L"The control file is not attached: its size of " + std::to_wstring(content.nSize) +
-                  L" bytes is above the limit of " + std::to_wstring(CFileParser::kMaxFileBytes) +
-                  L" bytes.\r\n";
+        szBody += L"Not attached: the control file has " + std::to_wstring(content.nSize) + L" bytes (limit " +
+                  std::to_wstring(CFileParser::kMaxFileBytes) + L").\r\n";
     else if (!bRead && content.eKind == platform::EFileKind::Missing)
-        szBody += L"The control file is not attached: it is missing.\r\n";
+        szBody += L"Not attached: the control file is missing.\r\n";
     else if (!bRead && content.eKind == platform::EFileKind::Regular)
-        szBody += L"The control file is not attached: it could not be read.\r\n";
+        szBody += L"Not attached: the control file could not be read.\r\n";
     else if (!bRead)
-        szBody += L"The control file is not attached: it is " +
-                  std::wstring(platform::FileKindText(content.eKind)) + L", not a regular file.\r\n";
+        szBody += L"Not attached: the control file is " + std::wstring(platform::FileKindText(content.eKind)) +
+                  L", not a regular file.\r\n";
     szBody += L"This is an automatically generated message.\r\n";
     szBody += L"Please don't reply to this e-mail";
 
