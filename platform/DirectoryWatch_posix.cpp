@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/InotifyDecoder.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
 
 #include <dirent.h>
 #include <poll.h>

@@ -5,6 +5,7 @@
 
 #include "platform/Encoding.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
 
 #include <algorithm>
 #include <cerrno>

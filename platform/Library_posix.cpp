@@ -9,6 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/Library_posix.h"
 
 namespace platform
 {

@@ -9,6 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
 
 #include <cerrno>
 #include <condition_variable>
