@@ -87,7 +87,9 @@ int main(int argc, char** argv)
     const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
     kill(nPid, SIGTERM);
     int nStatus = 0;
-    struct rusage usage{};
+    struct rusage usage
+    {
+    };
     wait4(nPid, &nStatus, 0, &usage);
 
     const bool bGiven = fs::exists(given);

@@ -3,7 +3,8 @@
 //
 // Paths are wide texts; on Linux they are converted to UTF-8 for the system calls. Every failing
 // call sets the last error (SysError.h) in Windows numbering. Where this differs from Windows:
-//  - The path separator is '/' (kPathSeparator). Every rule that speaks of a backslash uses it.
+//  - The path separator is '/' (kPathSeparator; '\\' on Windows). Every rule that speaks of a
+//    backslash uses it.
 //  - Read-only: a file counts as read-only when none of its write permission bits is set. Clearing
 //    the attributes to normal gives the owner write permission.
 //  - Hidden and system attributes are kept in the extended attribute user.DOSATTRIB (one byte of
@@ -30,8 +31,14 @@
 namespace platform
 {
 
+// The one place that chooses the separator per system.
+#if defined(_WIN32)
+inline constexpr wchar_t kPathSeparator = L'\\';
+inline constexpr const wchar_t* kPathSeparatorText = L"\\";
+#else
 inline constexpr wchar_t kPathSeparator = L'/';
 inline constexpr const wchar_t* kPathSeparatorText = L"/";
+#endif
 
 enum : uint32_t
 {
@@ -122,9 +129,9 @@ std::wstring GetExecutablePath();
 std::wstring GetComputerName();
 std::wstring GetUserName();
 
-// Narrow (UTF-8) form of a wide path, as the system calls take it. A file name that is not valid UTF-8
-// keeps each stray byte 0x80..0xFF as the lone unit U+DC80..U+DCFF, so that it converts back unchanged.
-std::string NativePath(const std::wstring& szPath);
+// The wide form of a path or program argument that the system handed over as bytes (on Linux its
+// UTF-8 form; a stray byte 0x80..0xFF that is not valid UTF-8 becomes the lone unit U+DC80..U+DCFF,
+// so that the name can be used again unchanged).
 std::wstring WidePath(const std::string& szNative);
 
 // What a path names.

@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
 #include "platform/SysError_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <cerrno>
 #include <condition_variable>

@@ -6,6 +6,7 @@
 #include "platform/SysError.h"
 #include "platform/SysError_posix.h"
 #include "platform/Registry_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <algorithm>
 #include <cerrno>
