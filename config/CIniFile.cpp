@@ -9,8 +9,7 @@
 #include "util/CFileOps.h"
 #include "util/ProgramPaths.h"
 
-#include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace
@@ -44,13 +43,6 @@ struct SIniLock
     platform::HANDLE m_hMutex;
     bool m_bObtained = false;
 };
-
-// Logs errno as the last system error.
-void LogErrno(CLogger& logger)
-{
-    platform::SetLastErrorFromErrno();
-    logger.LogLastError();
-}
 
 bool FileExists(const std::wstring& szPath)
 {
@@ -115,89 +107,41 @@ void CIniFile::Initialise()
 void CIniFile::PrepareFile()
 {
     CLogger logger;
-    std::string szNative = platform::NativePath(m_szPath);
+    const std::string szMark(reinterpret_cast<const char*>(kUnicodeMark), sizeof(kUnicodeMark));
 
     if (!FileExists(m_szPath))
     {
-        // "x": a new file only, never one that appeared meanwhile.
-        std::FILE* pFile = std::fopen(szNative.c_str(), "wbx");
-        if (pFile == nullptr)
+        if (!platform::ReplaceFileContent(m_szPath, szMark))
         {
-            LogErrno(logger);
-            return;
-        }
-        if (std::fwrite(kUnicodeMark, 1, sizeof(kUnicodeMark), pFile) != sizeof(kUnicodeMark))
-        {
-            LogErrno(logger);
-        }
-        if (std::fclose(pFile) != 0)
-        {
-            LogErrno(logger);
+            logger.LogLastError();
         }
         return;
     }
 
-    unsigned char mark[2] = {0, 0};
-    std::FILE* pFile = std::fopen(szNative.c_str(), "rb");
-    if (pFile == nullptr)
+    std::string szBytes;
+    if (!platform::ReadWholeFile(m_szPath, szBytes))
     {
-        LogErrno(logger);
+        logger.LogLastError();
+        return;
     }
-    else
-    {
-        if (std::fread(mark, 1, sizeof(mark), pFile) != sizeof(mark) && std::ferror(pFile))
-        {
-            LogErrno(logger);
-        }
-        if (std::fclose(pFile) != 0)
-        {
-            LogErrno(logger);
-        }
-    }
-    if (mark[0] == kUnicodeMark[0] && mark[1] == kUnicodeMark[1])
+    if (szBytes.compare(0, szMark.size(), szMark) == 0)
     {
         return;
     }
-
-    std::ifstream inStream(szNative, std::ios::in | std::ios::binary);
-    if (!inStream.is_open())
-    {
-        LogErrno(logger);
-        return;
-    }
+    std::istringstream inStream(szBytes);
+    szBytes.clear();
     ConvertStream(inStream, m_szPath);
 }
 
 bool CIniFile::ConvertStream(std::istream& inStream, const std::wstring& szIniPath)
 {
     CLogger logger;
+    // A copy left by an earlier version that stopped half-way is of no use.
     const std::wstring szTmpPath = szIniPath + L".tmp";
-    const std::string szTmpNative = platform::NativePath(szTmpPath);
-
     if (FileExists(szTmpPath) && !platform::DeleteFile(szTmpPath))
     {
         logger.LogLastError();
     }
-    std::FILE* pTarget = std::fopen(szTmpNative.c_str(), "wbx");
-    if (pTarget == nullptr)
-    {
-        LogErrno(logger);
-        return false;
-    }
-
-    // Only a complete copy may replace the INI file: any failure drops the copy instead.
-    auto discardCopy = [&](std::FILE* pOpen)
-    {
-        if (pOpen != nullptr)
-        {
-            std::fclose(pOpen);
-        }
-        if (!platform::DeleteFile(szTmpPath))
-        {
-            logger.LogLastError();
-        }
-        return false;
-    };
 
     std::string szBytes(reinterpret_cast<const char*>(kUnicodeMark), sizeof(kUnicodeMark));
     std::string szLine;
@@ -207,7 +151,7 @@ bool CIniFile::ConvertStream(std::istream& inStream, const std::wstring& szIniPa
         if (inStream.bad() || (inStream.fail() && !inStream.eof()))
         {
             logger.Log(kCopyErrorCode, kCopyErrorText);
-            return discardCopy(pTarget);
+            return false;
         }
         const bool bLastLine = inStream.eof();
         if (!bLastLine && !szLine.empty() && szLine.back() == '\r')
@@ -220,28 +164,17 @@ bool CIniFile::ConvertStream(std::istream& inStream, const std::wstring& szIniPa
             szBytes.push_back('\0');
         }
         szBytes.append("\r\0\n\0", 4);
-        if (std::fwrite(szBytes.data(), 1, szBytes.size(), pTarget) != szBytes.size())
-        {
-            LogErrno(logger);
-            return discardCopy(pTarget);
-        }
-        szBytes.clear();
         if (bLastLine)
         {
             break;
         }
     }
 
-    if (std::fclose(pTarget) != 0)
-    {
-        LogErrno(logger);
-        return discardCopy(nullptr);
-    }
-    // One rename replaces the old file, so that at every moment one complete INI file is in place.
-    if (!platform::MoveFile(szTmpPath, szIniPath, platform::kMoveReplaceExisting))
+    // Only a complete copy replaces the INI file, flushed and renamed over it in one step.
+    if (!platform::ReplaceFileContent(szIniPath, szBytes))
     {
         logger.LogLastError();
-        return discardCopy(nullptr);
+        return false;
     }
     return true;
 }

@@ -56,10 +56,10 @@ public:
     static std::wstring MutexNameOf(const std::wstring& szPath);
 
     // Converts 8-bit INI text read from inStream (each byte the character of the same code, CR LF or
-    // LF ending a line) into UTF-16LE with the mark and CR LF line ends, written to szIniPath + ".tmp"
-    // and then put in place of szIniPath in one rename. Returns true when the file was replaced. On a
-    // read error (logged as 1014), a write error or a failed rename, szIniPath stays as it was and no
-    // ".tmp" file is left. The caller holds the mutex.
+    // LF ending a line) into UTF-16LE with the mark and CR LF line ends, and puts it in place of
+    // szIniPath durably in one rename (ReplaceFileContent). Returns true when the file was replaced.
+    // On a read error (logged as 1014), a write error or a failed rename, szIniPath stays as it was;
+    // a ".tmp" copy left by an earlier version is removed. The caller holds the mutex.
     static bool ConvertStream(std::istream& inStream, const std::wstring& szIniPath);
 
 private:

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "documents/SDeviceContext.h"
+#include "standins/pdflib/SDeviceContext.h"
 
 // A rectangle in device pixels; right and bottom lie just outside it.
 struct RECT

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "documents/SDeviceContext.h"
+#include "standins/pdflib/SDeviceContext.h"
 
 class QuickPDFDLL0723
 {

@@ -3,8 +3,6 @@
 
 #include "platform/FileSystem.h"
 
-#include <fstream>
-
 namespace
 {
 
@@ -41,29 +39,26 @@ enum class ELineRead
 {
     Line,    // a line was read (ended by LF, or the last line of the file)
     End,     // nothing left
-    Error,   // the stream failed
     TooLong, // the line exceeds the line bound
 };
 
-// Reads up to the next LF (not stored) with at most nMax bytes of line content.
-ELineRead ReadLine(std::istream& in, std::string& szLine, size_t nMax, size_t& nTotal)
+// Reads the line at nPos up to the next LF (not stored) with at most nMax bytes of line content.
+ELineRead ReadLine(const std::string& szData, size_t& nPos, std::string& szLine, size_t nMax, size_t& nTotal)
 {
     szLine.clear();
-    std::streambuf* pBuf = in.rdbuf();
-    bool bAny = false;
-    for (;;)
+    if (nPos >= szData.size())
+        return ELineRead::End;
+    for (; nPos < szData.size();)
     {
-        int ch = pBuf->sbumpc();
-        if (ch == std::char_traits<char>::eof())
-            return bAny ? ELineRead::Line : ELineRead::End;
-        bAny = true;
+        const char ch = szData[nPos++];
         ++nTotal;
         if (ch == '\n')
             return ELineRead::Line;
         if (szLine.size() >= nMax)
             return ELineRead::TooLong;
-        szLine.push_back(static_cast<char>(ch));
+        szLine.push_back(ch);
     }
+    return ELineRead::Line;
 }
 
 } // namespace
@@ -94,24 +89,27 @@ CFileParser::CFileParser(FieldMap& target, const std::wstring& szPath) : m_pTarg
 bool CFileParser::Parse(std::wstring& szMessage)
 {
     bool bResult = true;
-    std::ifstream in(platform::NativePath(m_szPath), std::ios::in | std::ios::binary);
-    if (!in.is_open())
+    // One byte beyond the bound tells a file that is too long. A symbolic link, a FIFO or any other
+    // file that is not a regular one is never read (nor waited for).
+    platform::SFileContent content;
+    if (!platform::ReadFilePrefix(m_szPath, kMaxFileBytes + 1, platform::kReadNoFollow, content))
     {
         szMessage += L"Stream has an error state. ";
         return false;
     }
+    const std::string& szData = content.szBytes;
+    size_t nPos = 0;
 
     wchar_t chDelimiter = 0; // decided by the first non-empty line
     size_t nTotal = 0;
     std::string szLine;
     for (;;)
     {
-        ELineRead eRead = ReadLine(in, szLine, kMaxLineBytes, nTotal);
+        ELineRead eRead = ReadLine(szData, nPos, szLine, kMaxLineBytes, nTotal);
         if (eRead == ELineRead::End)
             break;
-        if (eRead != ELineRead::Line || in.bad() || nTotal > kMaxFileBytes)
+        if (eRead != ELineRead::Line || nTotal > kMaxFileBytes)
         {
-            in.clear();
             szMessage += L"Stream has an error state. ";
             bResult = false;
             break;

@@ -7,12 +7,9 @@
 #include "log/CLogger.h"
 #include "mail/CMIMEMessage.h"
 #include "mail/CSmtpClient.h"
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "util/CFileOps.h"
-
-#include <chrono>
-#include <filesystem>
-#include <system_error>
 
 namespace
 {
@@ -32,11 +29,11 @@ void Log(int32_t nCode, const std::wstring& szMessage)
 // Seconds since the file's last write; false when the time cannot be read.
 bool FileAge(const std::wstring& szPath, double& dAge)
 {
-    std::error_code ec;
-    auto tWrite = std::filesystem::last_write_time(std::filesystem::path(platform::NativePath(szPath)), ec);
-    if (ec)
+    platform::SFileTime ftWrite;
+    if (!platform::GetLastWriteTime(szPath, ftWrite))
         return false;
-    dAge = std::chrono::duration<double>(std::filesystem::file_time_type::clock::now() - tWrite).count();
+    const double dNow = static_cast<double>(platform::FileTimeToU64(platform::GetSystemTimeAsFileTime()));
+    dAge = (dNow - static_cast<double>(platform::FileTimeToU64(ftWrite))) / 1e7;
     return true;
 }
 
@@ -70,6 +67,27 @@ bool CTxtFile::Process()
     ++m_nAttempts;
     m_nState = kStatePending;
     const std::wstring szAttempt = std::to_wstring(m_nAttempts);
+
+    // Anything but a regular file (a FIFO, a socket, a device, a symbolic link) is never opened:
+    // reading it could block the pass for ever or read another file through the link.
+    const platform::EFileKind eKind = platform::GetFileKind(m_szPath, false);
+    if (eKind == platform::EFileKind::Directory)
+    {
+        // The listing skips directories; one that took the control file's place meanwhile is left
+        // alone like them.
+        Log(kCodeFileWarning, L"TXT file " + m_szPath + L" is a directory now; it is ignored.");
+        m_nState = kStateFinished;
+        return false;
+    }
+    if (eKind != platform::EFileKind::Regular && eKind != platform::EFileKind::Missing)
+    {
+        m_fields.clear();
+        Log(kCodeFileWarning, L"TXT file " + m_szPath + L" is " + platform::FileKindText(eKind) +
+                                  L", not a regular file; it is not read. Attempt " + szAttempt);
+        if (m_nAttempts > m_pParams->m_nAttempts)
+            GiveUp();
+        return false;
+    }
 
     double dAge = 0.0;
     if (!FileAge(m_szPath, dAge) || dAge <= kMinimumAge)
@@ -114,6 +132,15 @@ bool CTxtFile::Process()
     if (!CFileOps::IsNotDirectory(szDocument))
     {
         Log(kCodeFileWarning, L"File '" + szDocument + L"' not exists. Attempt " + szAttempt);
+        return false;
+    }
+
+    // A FIFO or a device would block the document libraries, which open it by name.
+    const platform::EFileKind eDocKind = platform::GetFileKind(szDocument, true);
+    if (eDocKind != platform::EFileKind::Regular)
+    {
+        Log(kCodeFileWarning, L"File '" + szDocument + L"' is " + platform::FileKindText(eDocKind) +
+                                  L", not a regular file. Attempt " + szAttempt);
         return false;
     }
 
@@ -172,6 +199,26 @@ bool CTxtFile::SendFailureReport()
     std::wstring szBody = L"Waiting for document failed.\r\n";
     szBody += L"Details:.\r\n";
     szBody += FieldsText(L"", L"\r\n");
+
+    // The control file travels with the report only when it is a regular file within the parser's
+    // bound. It is read here, without following a link, so that nothing else can be mailed in its
+    // place.
+    platform::SFileContent content;
+    const bool bRead =
+        platform::ReadFilePrefix(m_szPath, CFileParser::kMaxFileBytes + 1, platform::kReadNoFollow, content);
+    const bool bAttach = bRead && content.nSize <= CFileParser::kMaxFileBytes &&
+                         content.szBytes.size() <= CFileParser::kMaxFileBytes;
+    // Each note stays one line within the text part's wrap width.
+    if (bRead && !bAttach)
+        szBody += L"Not attached: the control file has " + std::to_wstring(content.nSize) + L" bytes (limit " +
+                  std::to_wstring(CFileParser::kMaxFileBytes) + L").\r\n";
+    else if (!bRead && content.eKind == platform::EFileKind::Missing)
+        szBody += L"Not attached: the control file is missing.\r\n";
+    else if (!bRead && content.eKind == platform::EFileKind::Regular)
+        szBody += L"Not attached: the control file could not be read.\r\n";
+    else if (!bRead)
+        szBody += L"Not attached: the control file is " + std::wstring(platform::FileKindText(content.eKind)) +
+                  L", not a regular file.\r\n";
     szBody += L"This is an automatically generated message.\r\n";
     szBody += L"Please don't reply to this e-mail";
 
@@ -188,7 +235,8 @@ bool CTxtFile::SendFailureReport()
     client.SetSubject(m_pParams->m_szEmSubject);
     client.AddRecipients(szRecipient);
     client.AddBodyText(szBody);
-    client.AddAttachment(m_szPath);
+    if (bAttach)
+        client.AddAttachmentData(CFileOps::FileNameOf(m_szPath), content.szBytes);
     client.Message()->BuildMessage();
     bool bSent = client.Send();
     if (bSent)

@@ -5,9 +5,10 @@
 #include "mail/CMIMEMessage.h"
 #include "mail/CMIMEPart.h"
 #include "mail/MailText.h"
+#include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 
-#include <fstream>
+#include <algorithm>
 #include <new>
 
 namespace
@@ -67,32 +68,22 @@ bool CAppOctetStream::WritePart(CMIMEPart& part, CMIMEMessage& message)
             return true;
         }
 
-        std::ifstream file(part.m_szContent, std::ios::binary);
-        if (!file.is_open())
+        std::wstring szPath;
+        std::string szData;
+        if (!platform::MultiByteToWide(platform::kCodePageUtf8, part.m_szContent, szPath) ||
+            !platform::ReadWholeFile(szPath, szData))
             return false;
-        file.seekg(0, std::ios::end);
-        const std::streamoff nSize = file.tellg();
-        file.seekg(0, std::ios::beg);
-        if (nSize > 0)
-            szBody.reserve(szBody.size() + static_cast<size_t>(nSize) / 3 * 4 +
-                           static_cast<size_t>(nSize) / 27 + kBodyReserve);
-        char chunk[kBytesPerLine];
-        size_t nTotal = 0;
+        szBody.reserve(szBody.size() + szData.size() / 3 * 4 + szData.size() / 27 + kBodyReserve);
         size_t nNextProgress = kProgressStep;
-        for (;;)
+        for (size_t nPos = 0; nPos < szData.size(); nPos += kBytesPerLine)
         {
-            file.read(chunk, kBytesPerLine);
-            const size_t nRead = static_cast<size_t>(file.gcount());
-            if (nRead > 0)
-                appendLine(chunk, nRead);
-            nTotal += nRead;
+            appendLine(szData.data() + nPos, std::min(kBytesPerLine, szData.size() - nPos));
+            const size_t nTotal = std::min(nPos + kBytesPerLine, szData.size());
             if (nTotal >= nNextProgress)
             {
                 message.OnProgress(1, static_cast<int>(nTotal / kProgressStep * 10));
                 nNextProgress += kProgressStep;
             }
-            if (nRead < kBytesPerLine)
-                break;
         }
         szBody += "\r\n";
         return true;

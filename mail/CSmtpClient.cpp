@@ -2,6 +2,7 @@
 #include "mail/CSmtpClient.h"
 
 #include "mail/CMIMEMessage.h"
+#include "mail/CMIMEPart.h"
 #include "mail/CSMTP.h"
 #include "mail/MailText.h"
 #include "platform/Encoding.h"
@@ -114,6 +115,13 @@ void CSmtpClient::AddBodyText(const std::wstring& szText)
 void CSmtpClient::AddAttachment(const std::wstring& szPath)
 {
     Message()->AddPart(true, Utf8(szPath), CMIMEPart::kAttachment, CMIMEPart::kEncodingBase64);
+}
+
+void CSmtpClient::AddAttachmentData(const std::wstring& szFileName, const std::string& szData)
+{
+    CMIMEPart* pPart = Message()->AddPart(true, szData, CMIMEPart::kAttachment,
+                                          CMIMEPart::kEncodingBase64 | CMIMEPart::kContentIsData);
+    pPart->m_szParameters = Utf8(szFileName);
 }
 
 bool CSmtpClient::Send()

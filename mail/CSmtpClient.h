@@ -37,6 +37,8 @@ public:
     void AddBodyText(const std::wstring& szText);
     // Attaches the file at the path (read when the message is built), named by its file name.
     void AddAttachment(const std::wstring& szPath);
+    // Attaches bytes already read, named szFileName (a name without directory).
+    void AddAttachmentData(const std::wstring& szFileName, const std::string& szData);
 
     // The message being composed, created on first need; owned by the client. Run its BuildMessage
     // once after filling and before Send.

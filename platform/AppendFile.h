@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform
@@ -16,7 +17,7 @@ namespace platform
 class CAppendFile
 {
 public:
-    CAppendFile() = default;
+    CAppendFile();
     virtual ~CAppendFile();
     CAppendFile(const CAppendFile&) = delete;
     CAppendFile& operator=(const CAppendFile&) = delete;
@@ -24,7 +25,7 @@ public:
     // Opens the file for appending, creating it when missing (mode 0666 less the umask). False with
     // the last error set.
     bool Open(const std::wstring& szPath);
-    bool IsOpen() const { return m_nFd >= 0; }
+    bool IsOpen() const;
     // Appends the bytes with a single write; false (last error set) when it failed or was short.
     bool Append(const void* pData, size_t nSize);
     // The file's current size; false with the last error set.
@@ -36,7 +37,8 @@ public:
     void Close();
 
 private:
-    int m_nFd = -1;
+    struct SState;
+    std::unique_ptr<SState> m_pState;
 };
 
 } // namespace platform

@@ -3,6 +3,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,6 +14,18 @@
 
 namespace platform
 {
+
+struct CAppendFile::SState
+{
+    int nFd = -1;
+};
+
+CAppendFile::CAppendFile() : m_pState(std::make_unique<SState>()) {}
+
+bool CAppendFile::IsOpen() const
+{
+    return m_pState->nFd >= 0;
+}
 
 CAppendFile::~CAppendFile()
 {
@@ -30,20 +44,20 @@ bool CAppendFile::Open(const std::wstring& szPath)
         SetLastErrorFromErrno();
         return false;
     }
-    m_nFd = nFd;
+    m_pState->nFd = nFd;
     return true;
 }
 
 bool CAppendFile::Append(const void* pData, size_t nSize)
 {
-    if (m_nFd < 0)
+    if (m_pState->nFd < 0)
     {
         SetLastError(kErrorInvalidHandle);
         return false;
     }
     ssize_t nWritten;
     do
-        nWritten = ::write(m_nFd, pData, nSize);
+        nWritten = ::write(m_pState->nFd, pData, nSize);
     while (nWritten < 0 && errno == EINTR);
     if (nWritten < 0)
     {
@@ -61,9 +75,9 @@ bool CAppendFile::Append(const void* pData, size_t nSize)
 bool CAppendFile::GetSize(uint64_t& nSize) const
 {
     struct stat st;
-    if (m_nFd < 0 || ::fstat(m_nFd, &st) != 0)
+    if (m_pState->nFd < 0 || ::fstat(m_pState->nFd, &st) != 0)
     {
-        if (m_nFd < 0)
+        if (m_pState->nFd < 0)
             SetLastError(kErrorInvalidHandle);
         else
             SetLastErrorFromErrno();
@@ -75,14 +89,14 @@ bool CAppendFile::GetSize(uint64_t& nSize) const
 
 bool CAppendFile::Lock()
 {
-    if (m_nFd < 0)
+    if (m_pState->nFd < 0)
     {
         SetLastError(kErrorInvalidHandle);
         return false;
     }
     int nResult;
     do
-        nResult = ::flock(m_nFd, LOCK_EX);
+        nResult = ::flock(m_pState->nFd, LOCK_EX);
     while (nResult != 0 && errno == EINTR);
     if (nResult != 0)
     {
@@ -96,17 +110,18 @@ bool CAppendFile::IsAt(const std::wstring& szPath) const
 {
     struct stat stOpen;
     struct stat stPath;
-    if (m_nFd < 0 || ::fstat(m_nFd, &stOpen) != 0 || ::stat(NativePath(szPath).c_str(), &stPath) != 0)
+    if (m_pState->nFd < 0 || ::fstat(m_pState->nFd, &stOpen) != 0 ||
+        ::stat(NativePath(szPath).c_str(), &stPath) != 0)
         return false;
     return stOpen.st_dev == stPath.st_dev && stOpen.st_ino == stPath.st_ino;
 }
 
 void CAppendFile::Close()
 {
-    if (m_nFd >= 0)
+    if (m_pState->nFd >= 0)
     {
-        ::close(m_nFd);
-        m_nFd = -1;
+        ::close(m_pState->nFd);
+        m_pState->nFd = -1;
     }
 }
 

@@ -30,6 +30,9 @@ struct SFileTime
     uint32_t dwHighDateTime = 0;
 };
 
+// The current time as a UTC file time, like GetSystemTimeAsFileTime.
+SFileTime GetSystemTimeAsFileTime();
+
 // The local date and time now.
 SSystemTime GetLocalTime();
 

@@ -21,8 +21,18 @@ uint32_t GetTickCount()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t nMs = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    const uint64_t nMs =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(nMs);
+}
+
+SFileTime GetSystemTimeAsFileTime()
+{
+    struct timespec ts
+    {
+    };
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return FileTimeFromUnix(ts.tv_sec, static_cast<uint32_t>(ts.tv_nsec));
 }
 
 SSystemTime GetLocalTime()

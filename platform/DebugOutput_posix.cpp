@@ -3,6 +3,7 @@
 #include "platform/DebugOutput.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystem_posix.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -3,8 +3,10 @@
 #include "platform/DirectoryWatch.h"
 
 #include "platform/FileSystem.h"
-#include "platform/InotifyDecoder.h"
+#include "platform/InotifyDecoder_posix.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <dirent.h>
 #include <poll.h>

@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/FileSystem_posix.h"
 
 
 namespace platform

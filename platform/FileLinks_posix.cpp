@@ -3,6 +3,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

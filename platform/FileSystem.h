@@ -3,7 +3,8 @@
 //
 // Paths are wide texts; on Linux they are converted to UTF-8 for the system calls. Every failing
 // call sets the last error (SysError.h) in Windows numbering. Where this differs from Windows:
-//  - The path separator is '/' (kPathSeparator). Every rule that speaks of a backslash uses it.
+//  - The path separator is '/' (kPathSeparator; '\\' on Windows). Every rule that speaks of a
+//    backslash uses it.
 //  - Read-only: a file counts as read-only when none of its write permission bits is set. Clearing
 //    the attributes to normal gives the owner write permission.
 //  - Hidden and system attributes are kept in the extended attribute user.DOSATTRIB (one byte of
@@ -30,8 +31,14 @@
 namespace platform
 {
 
+// The one place that chooses the separator per system.
+#if defined(_WIN32)
+inline constexpr wchar_t kPathSeparator = L'\\';
+inline constexpr const wchar_t* kPathSeparatorText = L"\\";
+#else
 inline constexpr wchar_t kPathSeparator = L'/';
 inline constexpr const wchar_t* kPathSeparatorText = L"/";
+#endif
 
 enum : uint32_t
 {
@@ -122,12 +129,60 @@ std::wstring GetExecutablePath();
 std::wstring GetComputerName();
 std::wstring GetUserName();
 
-// Narrow (UTF-8) form of a wide path, as the system calls take it. A file name that is not valid UTF-8
-// keeps each stray byte 0x80..0xFF as the lone unit U+DC80..U+DCFF, so that it converts back unchanged.
-std::string NativePath(const std::wstring& szPath);
+// The wide form of a path or program argument that the system handed over as bytes (on Linux its
+// UTF-8 form; a stray byte 0x80..0xFF that is not valid UTF-8 becomes the lone unit U+DC80..U+DCFF,
+// so that the name can be used again unchanged).
 std::wstring WidePath(const std::string& szNative);
 
-// Reads a whole file into bytes; false with the last error set.
+// What a path names.
+enum class EFileKind
+{
+    Missing,
+    Regular,
+    Directory,
+    SymbolicLink,
+    Fifo,
+    Socket,
+    Device,
+    Other,
+};
+
+// The kind as a phrase for log texts and reports: "a regular file", "a directory", "a symbolic
+// link", "a FIFO", "a socket", "a device", "a special file", "missing".
+const wchar_t* FileKindText(EFileKind eKind);
+
+// What the path names. With bFollowLinks a symbolic link reads as what it points to (a dangling one
+// as itself); without it a link reads as SymbolicLink. Missing sets the last error (2 or 3).
+// pSize, when given, receives the size in bytes of a regular file (else 0).
+EFileKind GetFileKind(const std::wstring& szPath, bool bFollowLinks, uint64_t* pSize = nullptr);
+
+// The last write time of a path (symbolic links followed); false with the last error set.
+bool GetLastWriteTime(const std::wstring& szPath, SFileTime& ftLastWrite);
+
+enum : uint32_t
+{
+    // The path itself must not be a symbolic link (links in the directories on the way are
+    // followed).
+    kReadNoFollow = 0x1,
+};
+
+// What a read of a file gave.
+struct SFileContent
+{
+    std::string szBytes;                  // at most the bytes asked for, from the file's start
+    uint64_t nSize = 0;                   // the file's size when it was opened
+    EFileKind eKind = EFileKind::Missing; // what the path named
+};
+
+// Reads up to nMaxBytes from the start of a regular file. The read never blocks on a FIFO or a
+// device and never opens a socket: anything that is not a regular file is refused (eKind says what
+// it is; the last error is 5 for a directory, 1921 for a refused symbolic link, 1630 otherwise).
+// True when the bytes were read; szBytes holds fewer than nSize bytes when the file is larger than
+// nMaxBytes. Any thread.
+bool ReadFilePrefix(const std::wstring& szPath, size_t nMaxBytes, uint32_t nFlags, SFileContent& content);
+
+// Reads a whole regular file into bytes (symbolic links followed; see ReadFilePrefix for what is
+// refused); false with the last error set.
 bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes);
 
 // Replaces a file's content atomically: the bytes go to a temporary file beside it, which is flushed

@@ -5,10 +5,13 @@
 
 #include "platform/Encoding.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #ifndef RENAME_NOREPLACE
@@ -66,7 +70,9 @@ std::string NameOf(const std::string& szPath)
 
 bool IsDirectory(const std::string& szPath)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(szPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -127,14 +133,18 @@ SFileTime ToFileTime(const struct statx_timestamp& ts)
 // describes itself).
 bool DescribePath(const std::string& szPath, SFindData& data)
 {
-    struct statx stx{};
+    struct statx stx
+    {
+    };
     const unsigned nMask = STATX_BASIC_STATS | STATX_BTIME;
     if (::statx(AT_FDCWD, szPath.c_str(), 0, nMask, &stx) != 0 &&
         ::statx(AT_FDCWD, szPath.c_str(), AT_SYMLINK_NOFOLLOW, nMask, &stx) != 0)
     {
         return false;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     st.st_mode = stx.stx_mode;
     data.nAttributes = AttributesFromStat(st, szPath);
     data.nSize = S_ISDIR(stx.stx_mode) ? 0 : stx.stx_size;
@@ -167,7 +177,9 @@ int RenameNoReplace(const std::string& szSource, const std::string& szTarget)
     {
         return nErr;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(szSource.c_str(), &st) != 0)
     {
         return errno;
@@ -185,7 +197,9 @@ int RenameNoReplace(const std::string& szSource, const std::string& szTarget)
         }
     }
     // A directory, or a file system without hard links: the test and the rename are not atomic here.
-    struct stat stTarget{};
+    struct stat stTarget
+    {
+    };
     if (::lstat(szTarget.c_str(), &stTarget) == 0)
     {
         return EEXIST;
@@ -202,7 +216,9 @@ std::string CopyToTemporary(const std::string& szSource, const std::string& szTa
     {
         return std::string();
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fdIn, &st) != 0)
     {
         const int nErr = errno;
@@ -335,7 +351,9 @@ bool HasWildcard(const std::wstring& szName)
 uint32_t GetFileAttributes(const std::wstring& szPath)
 {
     const std::string szNative = NativePath(szPath);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (szNative.empty())
     {
         SetLastError(kErrorPathNotFound);
@@ -352,7 +370,9 @@ uint32_t GetFileAttributes(const std::wstring& szPath)
 bool SetFileAttributes(const std::wstring& szPath, uint32_t nAttributes)
 {
     const std::string szNative = NativePath(szPath);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(szNative.c_str(), &st) != 0)
     {
         return FailPath(errno, szNative);
@@ -449,7 +469,9 @@ bool CreateDirectoryTree(const std::wstring& szPath)
         SetLastError(kErrorBadPathname);
         return false;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(szNative.c_str(), &st) == 0)
     {
         SetLastError(S_ISDIR(st.st_mode) ? kErrorAlreadyExists : kErrorFileExists);
@@ -469,7 +491,8 @@ bool CreateDirectoryTree(const std::wstring& szPath)
                 const int nErr = errno;
                 if (nErr != EEXIST)
                 {
-                    SetLastError(nErr == ENOTDIR || nErr == ENOENT ? kErrorPathNotFound : ErrorFromErrno(nErr));
+                    SetLastError(nErr == ENOTDIR || nErr == ENOENT ? kErrorPathNotFound
+                                                                   : ErrorFromErrno(nErr));
                     return false;
                 }
                 if (!IsDirectory(szPart))
@@ -513,7 +536,9 @@ bool MoveFile(const std::wstring& szSource, const std::wstring& szTarget, uint32
     }
     if (nErr == EXDEV)
     {
-        struct stat st{};
+        struct stat st
+        {
+        };
         if ((nFlags & kMoveCopyAllowed) == 0 || ::lstat(szFrom.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         {
             SetLastError(kErrorNotSameDevice);
@@ -546,7 +571,9 @@ bool MoveFile(const std::wstring& szSource, const std::wstring& szTarget, uint32
     }
     if (nErr == ENOENT)
     {
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::lstat(szFrom.c_str(), &st) == 0)
         {
             SetLastError(kErrorPathNotFound); // the target's directory is missing
@@ -562,7 +589,9 @@ bool CopyFile(const std::wstring& szSource, const std::wstring& szTarget, bool b
 {
     const std::string szFrom = NativePath(szSource);
     const std::string szTo = NativePath(szTarget);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(szFrom.c_str(), &st) != 0)
     {
         return FailPath(errno, szFrom);
@@ -596,39 +625,186 @@ bool CopyFile(const std::wstring& szSource, const std::wstring& szTarget, bool b
     return true;
 }
 
-bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes)
+const wchar_t* FileKindText(EFileKind eKind)
 {
-    szBytes.clear();
+    switch (eKind)
+    {
+    case EFileKind::Missing:
+        return L"missing";
+    case EFileKind::Regular:
+        return L"a regular file";
+    case EFileKind::Directory:
+        return L"a directory";
+    case EFileKind::SymbolicLink:
+        return L"a symbolic link";
+    case EFileKind::Fifo:
+        return L"a FIFO";
+    case EFileKind::Socket:
+        return L"a socket";
+    case EFileKind::Device:
+        return L"a device";
+    case EFileKind::Other:
+        break;
+    }
+    return L"a special file";
+}
+
+namespace
+{
+
+EFileKind KindFromMode(mode_t nMode)
+{
+    if (S_ISREG(nMode))
+        return EFileKind::Regular;
+    if (S_ISDIR(nMode))
+        return EFileKind::Directory;
+    if (S_ISLNK(nMode))
+        return EFileKind::SymbolicLink;
+    if (S_ISFIFO(nMode))
+        return EFileKind::Fifo;
+    if (S_ISSOCK(nMode))
+        return EFileKind::Socket;
+    if (S_ISCHR(nMode) || S_ISBLK(nMode))
+        return EFileKind::Device;
+    return EFileKind::Other;
+}
+
+// The last error for a read refused because of what the path names.
+void SetKindError(EFileKind eKind)
+{
+    if (eKind == EFileKind::Directory)
+        SetLastError(kErrorAccessDenied);
+    else if (eKind == EFileKind::SymbolicLink)
+        SetLastError(kErrorCantResolveFilename);
+    else
+        SetLastError(kErrorUnsupportedType);
+}
+
+} // namespace
+
+EFileKind GetFileKind(const std::wstring& szPath, bool bFollowLinks, uint64_t* pSize)
+{
+    if (pSize != nullptr)
+        *pSize = 0;
     const std::string szNative = NativePath(szPath);
-    const int fd = ::open(szNative.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st
+    {
+    };
+    if (::lstat(szNative.c_str(), &st) != 0)
+    {
+        FailPath(errno, szNative);
+        return EFileKind::Missing;
+    }
+    if (bFollowLinks && S_ISLNK(st.st_mode))
+    {
+        struct stat stTarget
+        {
+        };
+        if (::stat(szNative.c_str(), &stTarget) == 0)
+            st = stTarget;
+    }
+    const EFileKind eKind = KindFromMode(st.st_mode);
+    if (pSize != nullptr && eKind == EFileKind::Regular)
+        *pSize = static_cast<uint64_t>(st.st_size);
+    return eKind;
+}
+
+bool GetLastWriteTime(const std::wstring& szPath, SFileTime& ftLastWrite)
+{
+    const std::string szNative = NativePath(szPath);
+    struct stat st
+    {
+    };
+    if (::stat(szNative.c_str(), &st) != 0)
+        return FailPath(errno, szNative);
+    ftLastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
+    return true;
+}
+
+bool ReadFilePrefix(const std::wstring& szPath, size_t nMaxBytes, uint32_t nFlags, SFileContent& content)
+{
+    content = SFileContent();
+    const std::string szNative = NativePath(szPath);
+    const bool bNoFollow = (nFlags & kReadNoFollow) != 0;
+
+    // Look first, so that a socket or a device is never opened at all.
+    struct stat st
+    {
+    };
+    if ((bNoFollow ? ::lstat(szNative.c_str(), &st) : ::stat(szNative.c_str(), &st)) != 0)
+        return FailPath(errno, szNative);
+    content.eKind = KindFromMode(st.st_mode);
+    if (content.eKind != EFileKind::Regular)
+    {
+        SetKindError(content.eKind);
+        return false;
+    }
+
+    // The path may have been replaced since: opening without blocking and without following a
+    // link, then checking the opened file, closes that gap.
+    int fd;
+    do
+        fd = ::open(szNative.c_str(),
+                    O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (bNoFollow ? O_NOFOLLOW : 0));
+    while (fd < 0 && errno == EINTR);
     if (fd < 0)
     {
-        return FailPath(errno, szNative);
-    }
-    char buf[65536];
-    for (;;)
-    {
-        const ssize_t n = ::read(fd, buf, sizeof(buf));
-        if (n == 0)
+        const int nErr = errno;
+        if (bNoFollow && nErr == ELOOP)
         {
-            break;
+            content.eKind = EFileKind::SymbolicLink;
+            SetKindError(content.eKind);
+            return false;
         }
+        return FailPath(nErr, szNative);
+    }
+    if (::fstat(fd, &st) != 0)
+    {
+        const int nErr = errno;
+        ::close(fd);
+        SetLastError(ErrorFromErrno(nErr));
+        return false;
+    }
+    content.eKind = KindFromMode(st.st_mode);
+    if (content.eKind != EFileKind::Regular)
+    {
+        ::close(fd);
+        SetKindError(content.eKind);
+        return false;
+    }
+    content.nSize = static_cast<uint64_t>(st.st_size);
+    const size_t nWant =
+        static_cast<uint64_t>(nMaxBytes) < content.nSize ? nMaxBytes : static_cast<size_t>(content.nSize);
+    content.szBytes.reserve(nWant);
+    char buf[65536];
+    while (content.szBytes.size() < nMaxBytes)
+    {
+        const size_t nAsk = std::min(sizeof(buf), nMaxBytes - content.szBytes.size());
+        const ssize_t n = ::read(fd, buf, nAsk);
+        if (n == 0)
+            break;
         if (n < 0)
         {
             if (errno == EINTR)
-            {
                 continue;
-            }
             const int nErr = errno;
             ::close(fd);
-            szBytes.clear();
-            SetLastError(nErr == EISDIR ? kErrorAccessDenied : ErrorFromErrno(nErr));
+            content.szBytes.clear();
+            SetLastError(ErrorFromErrno(nErr));
             return false;
         }
-        szBytes.append(buf, static_cast<size_t>(n));
+        content.szBytes.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
     return true;
+}
+
+bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes)
+{
+    SFileContent content;
+    const bool bRead = ReadFilePrefix(szPath, SIZE_MAX, 0, content);
+    szBytes = std::move(content.szBytes);
+    return bRead;
 }
 
 bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes)
@@ -636,13 +812,17 @@ bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes)
     std::string szTarget = NativePath(szPath);
     // Write through a symbolic link to the file it names.
     char resolved[PATH_MAX];
-    struct stat stLink{};
+    struct stat stLink
+    {
+    };
     if (::lstat(szTarget.c_str(), &stLink) == 0 && S_ISLNK(stLink.st_mode) &&
         ::realpath(szTarget.c_str(), resolved) != nullptr)
     {
         szTarget = resolved;
     }
-    struct stat stOld{};
+    struct stat stOld
+    {
+    };
     const bool bExists = ::stat(szTarget.c_str(), &stOld) == 0;
     if (bExists && S_ISDIR(stOld.st_mode))
     {
@@ -738,7 +918,8 @@ bool CFindFile::First(const std::wstring& szPattern, SFindData& data)
 {
     Close();
     const size_t nSlash = szPattern.rfind(kPathSeparator);
-    const std::wstring szDir = nSlash == std::wstring::npos ? std::wstring() : szPattern.substr(0, nSlash + 1);
+    const std::wstring szDir =
+        nSlash == std::wstring::npos ? std::wstring() : szPattern.substr(0, nSlash + 1);
     const std::wstring szName = nSlash == std::wstring::npos ? szPattern : szPattern.substr(nSlash + 1);
     if (szName.empty())
     {
@@ -752,7 +933,9 @@ bool CFindFile::First(const std::wstring& szPattern, SFindData& data)
     if (!HasWildcard(szName))
     {
         const std::string szFull = pState->szDirectory + NativePath(szName);
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::lstat(szFull.c_str(), &st) != 0)
         {
             return FailPath(errno, szFull);
@@ -781,16 +964,18 @@ bool CFindFile::First(const std::wstring& szPattern, SFindData& data)
         ::closedir(pDir);
         // "." and ".." first, then by name without regard to case, as NTFS lists them.
         auto rank = [](const std::string& s) { return s == "." ? 0 : s == ".." ? 1 : 2; };
-        std::sort(matches.begin(), matches.end(), [&](const auto& a, const auto& b) {
-            const int ra = rank(a.second);
-            const int rb = rank(b.second);
-            if (ra != rb)
-            {
-                return ra < rb;
-            }
-            const int c = CompareNoCase(a.first, b.first);
-            return c != 0 ? c < 0 : a.second < b.second;
-        });
+        std::sort(matches.begin(), matches.end(),
+                  [&](const auto& a, const auto& b)
+                  {
+                      const int ra = rank(a.second);
+                      const int rb = rank(b.second);
+                      if (ra != rb)
+                      {
+                          return ra < rb;
+                      }
+                      const int c = CompareNoCase(a.first, b.first);
+                      return c != 0 ? c < 0 : a.second < b.second;
+                  });
         for (auto& m : matches)
         {
             pState->names.push_back(std::move(m.second));
@@ -873,7 +1058,9 @@ std::wstring GetUserName()
         return L"SYSTEM";
     }
     std::vector<char> buf(16384);
-    struct passwd pw{};
+    struct passwd pw
+    {
+    };
     struct passwd* pResult = nullptr;
     if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &pResult) == 0 && pResult != nullptr &&
         pResult->pw_name != nullptr)

@@ -1,5 +1,5 @@
 // Decoding of inotify records (no system calls).
-#include "platform/InotifyDecoder.h"
+#include "platform/InotifyDecoder_posix.h"
 
 #include "platform/FileSystem.h"
 

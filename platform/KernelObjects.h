@@ -69,7 +69,4 @@ uint32_t WaitForMultipleObjects(const HANDLE* pHandles, size_t nCount, uint32_t 
 // True when the event is set right now; does not wait and does not reset an auto-reset event.
 bool IsEventSet(HANDLE hEvent);
 
-// The directory that holds the named objects (created on first use).
-std::string NamedObjectsDirectory();
-
 } // namespace platform

@@ -21,6 +21,8 @@
 
 #include "platform/SysError.h"
 #include "platform/Thread.h"
+#include "platform/SysError_posix.h"
+#include "platform/KernelObjects_posix.h"
 
 #include <algorithm>
 #include <cerrno>

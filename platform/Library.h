@@ -1,7 +1,7 @@
 // Loading of shared libraries at run time, like LoadLibrary/GetProcAddress/FreeLibrary.
 //
 // Where this differs from Windows: a name NAME.dll stands for the Linux file libNAME.so (see
-// NativeLibraryName). A bare name is looked for beside the executable first, then in the
+// Library_posix.h). A bare name is looked for beside the executable first, then in the
 // directories of the environment variable TARVIK_LIBRARY_PATH (colon-separated; for programs that
 // do not lie in bin/, such as tests), then in the dynamic loader's usual places (LD_LIBRARY_PATH,
 // the system directories); a name with a directory is loaded from there only.
@@ -21,11 +21,6 @@ using HMODULE = void*;
 
 inline constexpr uint32_t kErrorModNotFound = 126;
 inline constexpr uint32_t kErrorProcNotFound = 127;
-
-// The Linux file name for a library name: "dir/NAME.dll" (any case of ".dll") gives
-// "dir/libNAME.so"; a name that already ends in ".so" or holds ".so." is kept; any other name
-// gets "lib" in front and ".so" behind unless it starts with "lib".
-std::wstring NativeLibraryName(const std::wstring& szName);
 
 // Loads a library (reference counted); nullptr on failure.
 HMODULE LoadLibrary(const std::wstring& szName);

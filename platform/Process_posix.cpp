@@ -9,6 +9,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <cerrno>
 #include <condition_variable>

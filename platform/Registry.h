@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,15 +51,17 @@ enum class ERegType : uint32_t
 class CRegistryKey
 {
 public:
-    CRegistryKey() = default;
-    virtual ~CRegistryKey() = default;
+    CRegistryKey();
+    virtual ~CRegistryKey();
+    CRegistryKey(const CRegistryKey&) = delete;
+    CRegistryKey& operator=(const CRegistryKey&) = delete;
 
     // Opens an existing key ("Software\\Nordal\\Halvane": backslash separated, as on Windows).
     uint32_t Open(EHive eHive, const std::wstring& szSubKey, uint32_t nAccess);
     // Opens a key, creating it and its parents when missing.
     uint32_t Create(EHive eHive, const std::wstring& szSubKey, uint32_t nAccess);
     void Close();
-    bool IsOpen() const { return m_bOpen; }
+    bool IsOpen() const;
 
     uint32_t QueryString(const std::wstring& szName, std::wstring& szValue, ERegType* pType = nullptr) const;
     uint32_t QueryDword(const std::wstring& szName, uint32_t& nValue) const;
@@ -71,13 +74,9 @@ public:
     // Deletes a subkey that has no subkeys of its own.
     uint32_t DeleteSubKey(const std::wstring& szSubKey);
 
-    // The directory that holds a hive's keys.
-    static std::string HiveDirectory(EHive eHive);
-
 private:
-    std::string m_szDirectory;
-    uint32_t m_nAccess = 0;
-    bool m_bOpen = false;
+    struct SState;
+    std::unique_ptr<SState> m_pState;
 };
 
 } // namespace platform

@@ -4,6 +4,9 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
+#include "platform/Registry_posix.h"
+#include "platform/FileSystem_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -311,7 +314,7 @@ uint32_t StoreValue(bool bOpen, uint32_t nAccess, const std::string& szDir, cons
 
 } // namespace
 
-std::string CRegistryKey::HiveDirectory(EHive eHive)
+std::string RegistryHiveDirectory(EHive eHive)
 {
     const char* szHive = eHive == EHive::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
     const char* szRoot = std::getenv("TARVIK_REGISTRY_DIR");
@@ -335,11 +338,27 @@ std::string CRegistryKey::HiveDirectory(EHive eHive)
     return szBase + "/" + szHive;
 }
 
+struct CRegistryKey::SState
+{
+    std::string szDirectory;
+    uint32_t nAccess = 0;
+    bool bOpen = false;
+};
+
+CRegistryKey::CRegistryKey() : m_pState(std::make_unique<SState>()) {}
+
+CRegistryKey::~CRegistryKey() = default;
+
+bool CRegistryKey::IsOpen() const
+{
+    return m_pState->bOpen;
+}
+
 uint32_t CRegistryKey::Open(EHive eHive, const std::wstring& szSubKey, uint32_t nAccess)
 {
     Close();
     std::string szDir;
-    uint32_t nError = ResolveKey(HiveDirectory(eHive), szSubKey, false, szDir);
+    uint32_t nError = ResolveKey(RegistryHiveDirectory(eHive), szSubKey, false, szDir);
     if (nError == kErrorSuccess)
     {
         nError = CheckAccess(szDir, nAccess);
@@ -348,9 +367,9 @@ uint32_t CRegistryKey::Open(EHive eHive, const std::wstring& szSubKey, uint32_t 
     {
         return nError;
     }
-    m_szDirectory = std::move(szDir);
-    m_nAccess = nAccess;
-    m_bOpen = true;
+    m_pState->szDirectory = std::move(szDir);
+    m_pState->nAccess = nAccess;
+    m_pState->bOpen = true;
     return kErrorSuccess;
 }
 
@@ -358,22 +377,22 @@ uint32_t CRegistryKey::Create(EHive eHive, const std::wstring& szSubKey, uint32_
 {
     Close();
     std::string szDir;
-    const uint32_t nError = ResolveKey(HiveDirectory(eHive), szSubKey, true, szDir);
+    const uint32_t nError = ResolveKey(RegistryHiveDirectory(eHive), szSubKey, true, szDir);
     return nError != kErrorSuccess ? nError : Open(eHive, szSubKey, nAccess);
 }
 
 void CRegistryKey::Close()
 {
-    m_szDirectory.clear();
-    m_nAccess = 0;
-    m_bOpen = false;
+    m_pState->szDirectory.clear();
+    m_pState->nAccess = 0;
+    m_pState->bOpen = false;
 }
 
 uint32_t CRegistryKey::QueryString(const std::wstring& szName, std::wstring& szValue, ERegType* pType) const
 {
     ERegType eType = ERegType::String;
     std::wstring szText;
-    const uint32_t nError = QueryValue(m_bOpen, m_nAccess, m_szDirectory, szName, eType, szText);
+    const uint32_t nError = QueryValue(m_pState->bOpen, m_pState->nAccess, m_pState->szDirectory, szName, eType, szText);
     if (nError != kErrorSuccess)
     {
         return nError;
@@ -394,7 +413,7 @@ uint32_t CRegistryKey::QueryDword(const std::wstring& szName, uint32_t& nValue) 
 {
     ERegType eType = ERegType::String;
     std::wstring szText;
-    const uint32_t nError = QueryValue(m_bOpen, m_nAccess, m_szDirectory, szName, eType, szText);
+    const uint32_t nError = QueryValue(m_pState->bOpen, m_pState->nAccess, m_pState->szDirectory, szName, eType, szText);
     if (nError != kErrorSuccess)
     {
         return nError;
@@ -437,25 +456,25 @@ uint32_t CRegistryKey::SetString(const std::wstring& szName, const std::wstring&
     }
     szContent += szText;
     szContent += "\n";
-    return StoreValue(m_bOpen, m_nAccess, m_szDirectory, szName, szContent);
+    return StoreValue(m_pState->bOpen, m_pState->nAccess, m_pState->szDirectory, szName, szContent);
 }
 
 uint32_t CRegistryKey::SetDword(const std::wstring& szName, uint32_t nValue)
 {
-    return StoreValue(m_bOpen, m_nAccess, m_szDirectory, szName, "#type=REG_DWORD\n" + std::to_string(nValue) + "\n");
+    return StoreValue(m_pState->bOpen, m_pState->nAccess, m_pState->szDirectory, szName, "#type=REG_DWORD\n" + std::to_string(nValue) + "\n");
 }
 
 uint32_t CRegistryKey::DeleteValue(const std::wstring& szName)
 {
-    if (!m_bOpen)
+    if (!m_pState->bOpen)
     {
         return kErrorInvalidHandle;
     }
-    if ((m_nAccess & kKeySetValue) == 0)
+    if ((m_pState->nAccess & kKeySetValue) == 0)
     {
         return kErrorAccessDenied;
     }
-    const std::string szFile = FindEntry(m_szDirectory, szName, true, false);
+    const std::string szFile = FindEntry(m_pState->szDirectory, szName, true, false);
     if (szFile.empty())
     {
         return kErrorFileNotFound;
@@ -470,15 +489,15 @@ uint32_t CRegistryKey::DeleteValue(const std::wstring& szName)
 uint32_t CRegistryKey::EnumSubKeys(std::vector<std::wstring>& subKeys) const
 {
     subKeys.clear();
-    if (!m_bOpen)
+    if (!m_pState->bOpen)
     {
         return kErrorInvalidHandle;
     }
-    if ((m_nAccess & kKeyEnumerateSubKeys) == 0)
+    if ((m_pState->nAccess & kKeyEnumerateSubKeys) == 0)
     {
         return kErrorAccessDenied;
     }
-    DIR* pDir = ::opendir(m_szDirectory.c_str());
+    DIR* pDir = ::opendir(m_pState->szDirectory.c_str());
     if (pDir == nullptr)
     {
         return errno == ENOENT ? kErrorFileNotFound : ErrorFromErrno(errno);
@@ -486,7 +505,7 @@ uint32_t CRegistryKey::EnumSubKeys(std::vector<std::wstring>& subKeys) const
     while (dirent* pEntry = ::readdir(pDir))
     {
         const std::string szEntry(pEntry->d_name);
-        if (!szEntry.empty() && szEntry[0] != '.' && StatKind(m_szDirectory + "/" + szEntry, true))
+        if (!szEntry.empty() && szEntry[0] != '.' && StatKind(m_pState->szDirectory + "/" + szEntry, true))
         {
             subKeys.push_back(DecodeName(szEntry, false));
         }
@@ -499,7 +518,7 @@ uint32_t CRegistryKey::EnumSubKeys(std::vector<std::wstring>& subKeys) const
 
 uint32_t CRegistryKey::DeleteSubKey(const std::wstring& szSubKey)
 {
-    if (!m_bOpen)
+    if (!m_pState->bOpen)
     {
         return kErrorInvalidHandle;
     }
@@ -508,7 +527,7 @@ uint32_t CRegistryKey::DeleteSubKey(const std::wstring& szSubKey)
         return kErrorInvalidParameter;
     }
     std::string szDir;
-    const uint32_t nError = ResolveKey(m_szDirectory, szSubKey, false, szDir);
+    const uint32_t nError = ResolveKey(m_pState->szDirectory, szSubKey, false, szDir);
     if (nError != kErrorSuccess)
     {
         return nError;

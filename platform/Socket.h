@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform
@@ -17,7 +18,7 @@ namespace platform
 class CSocket
 {
 public:
-    CSocket() = default;
+    CSocket();
     ~CSocket(); // closes
     CSocket(const CSocket&) = delete;
     CSocket& operator=(const CSocket&) = delete;
@@ -39,10 +40,11 @@ public:
     long Receive(void* pBuffer, size_t nSize, uint32_t nTimeoutMs);
 
     void Close();
-    bool IsConnected() const { return m_hSocket >= 0; }
+    bool IsConnected() const;
 
 private:
-    int m_hSocket = -1;
+    struct SState;
+    std::unique_ptr<SState> m_pState;
 };
 
 // The local machine's host name as the system reports it (the whole name); empty on failure.

@@ -3,6 +3,7 @@
 #include "platform/Socket.h"
 
 #include "platform/SysError.h"
+#include "platform/SysError_posix.h"
 
 #include <cerrno>
 #include <chrono>
@@ -94,6 +95,18 @@ int ConnectOne(const addrinfo& ai, Clock::time_point tDeadline)
 
 } // namespace
 
+struct CSocket::SState
+{
+    int hSocket = -1;
+};
+
+CSocket::CSocket() : m_pState(std::make_unique<SState>()) {}
+
+bool CSocket::IsConnected() const
+{
+    return m_pState->hSocket >= 0;
+}
+
 CSocket::~CSocket()
 {
     Close();
@@ -101,10 +114,10 @@ CSocket::~CSocket()
 
 void CSocket::Close()
 {
-    if (m_hSocket >= 0)
+    if (m_pState->hSocket >= 0)
     {
-        close(m_hSocket);
-        m_hSocket = -1;
+        close(m_pState->hSocket);
+        m_pState->hSocket = -1;
     }
 }
 
@@ -132,15 +145,15 @@ bool CSocket::Connect(const std::string& szHost, uint16_t nPort, uint32_t nTimeo
             SetLastError(nResult == EAI_MEMORY ? kErrorNotEnoughMemory : kErrorFileNotFound);
         return false;
     }
-    for (const addrinfo* p = pList; p != nullptr && m_hSocket < 0; p = p->ai_next)
-        m_hSocket = ConnectOne(*p, Clock::now() + std::chrono::milliseconds(nTimeoutMs));
+    for (const addrinfo* p = pList; p != nullptr && m_pState->hSocket < 0; p = p->ai_next)
+        m_pState->hSocket = ConnectOne(*p, Clock::now() + std::chrono::milliseconds(nTimeoutMs));
     freeaddrinfo(pList);
-    return m_hSocket >= 0;
+    return m_pState->hSocket >= 0;
 }
 
 bool CSocket::Send(const void* pData, size_t nSize, uint32_t nTimeoutMs)
 {
-    if (m_hSocket < 0)
+    if (m_pState->hSocket < 0)
     {
         SetLastError(kErrorInvalidHandle);
         return false;
@@ -149,9 +162,9 @@ bool CSocket::Send(const void* pData, size_t nSize, uint32_t nTimeoutMs)
     const char* p = static_cast<const char*>(pData);
     while (nSize > 0)
     {
-        if (WaitFor(m_hSocket, POLLOUT, tDeadline) != 1)
+        if (WaitFor(m_pState->hSocket, POLLOUT, tDeadline) != 1)
             return false;
-        const ssize_t nSent = send(m_hSocket, p, nSize, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t nSent = send(m_pState->hSocket, p, nSize, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (nSent < 0)
         {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
@@ -167,7 +180,7 @@ bool CSocket::Send(const void* pData, size_t nSize, uint32_t nTimeoutMs)
 
 long CSocket::Receive(void* pBuffer, size_t nSize, uint32_t nTimeoutMs)
 {
-    if (m_hSocket < 0)
+    if (m_pState->hSocket < 0)
     {
         SetLastError(kErrorInvalidHandle);
         return -1;
@@ -175,9 +188,9 @@ long CSocket::Receive(void* pBuffer, size_t nSize, uint32_t nTimeoutMs)
     const auto tDeadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
     for (;;)
     {
-        if (WaitFor(m_hSocket, POLLIN, tDeadline) != 1)
+        if (WaitFor(m_pState->hSocket, POLLIN, tDeadline) != 1)
             return -1;
-        const ssize_t nReceived = recv(m_hSocket, pBuffer, nSize, MSG_DONTWAIT);
+        const ssize_t nReceived = recv(m_pState->hSocket, pBuffer, nSize, MSG_DONTWAIT);
         if (nReceived >= 0)
             return static_cast<long>(nReceived);
         if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)

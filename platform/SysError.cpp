@@ -133,13 +133,6 @@ void SetLastError(uint32_t nError)
     t_nLastError = nError;
 }
 
-uint32_t SetLastErrorFromErrno(int nErrno)
-{
-    const uint32_t nError = ErrorFromErrno(nErrno);
-    t_nLastError = nError;
-    return nError;
-}
-
 bool SystemMessage(uint32_t nError, std::wstring& szMessage)
 {
     szMessage.clear();

@@ -105,15 +105,6 @@ enum : uint32_t
 uint32_t GetLastError();
 void SetLastError(uint32_t nError);
 
-// Translates an errno value into the Windows number that names the same failure (ENOENT gives 2,
-// EACCES 5, EEXIST 80, ...); errno values that only sockets produce give the Windows Sockets numbers
-// (ECONNREFUSED 10061, ECONNRESET 10054, ...); an errno without a counterpart gives kErrorGenFailure.
-uint32_t ErrorFromErrno(int nErrno);
-
-// Sets the last error from errno (or from the given errno value) and returns the translated number.
-uint32_t SetLastErrorFromErrno();
-uint32_t SetLastErrorFromErrno(int nErrno);
-
 // The full English message for a system error number, as Windows' message table gives it: every
 // line ends with CR LF, and some messages have more than one line. Returns false, leaving the text
 // empty, for a number the layer has no message for.

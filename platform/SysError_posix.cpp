@@ -1,5 +1,5 @@
 // Translation of errno values into Windows error numbers.
-#include "platform/SysError.h"
+#include "platform/SysError_posix.h"
 
 #include <cerrno>
 
@@ -132,6 +132,13 @@ uint32_t ErrorFromErrno(int nErrno)
 uint32_t SetLastErrorFromErrno()
 {
     return SetLastErrorFromErrno(errno);
+}
+
+uint32_t SetLastErrorFromErrno(int nErrno)
+{
+    const uint32_t nError = ErrorFromErrno(nErrno);
+    SetLastError(nError);
+    return nError;
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 
 #include "platform/SysError.h"
 #include "platform/Thread.h"
+#include "platform/SysError_posix.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -13,6 +13,7 @@ PACKAGES=(
   python3-aiosmtpd strace
   qt6-base-dev
   cups printer-driver-cups-pdf systemd desktop-file-utils
+  g++-mingw-w64-x86-64-posix
 )
 
 missing=()

@@ -2,13 +2,13 @@
 // file-name checks.
 #include "util/CFileOps.h"
 
+#include "platform/AppendFile.h"
 #include "platform/FileLinks.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/SysError.h"
 
 #include <cwctype>
-#include <fstream>
 
 using platform::kPathSeparator;
 
@@ -278,8 +278,8 @@ uint32_t CFileOps::FileSize(const std::wstring& szPath)
 bool CFileOps::TouchFile(const std::wstring& szPath)
 {
     // Opened for appending: a missing file is created empty, an existing one keeps its content.
-    std::ofstream stream(platform::NativePath(szPath), std::ios::out | std::ios::app | std::ios::binary);
-    return stream.is_open();
+    platform::CAppendFile file;
+    return file.Open(szPath);
 }
 
 std::wstring CFileOps::NextCopyName(const std::wstring& szPath)

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "documents/SDeviceContext.h"
+#include "standins/pdflib/SDeviceContext.h"
 
 class CPdfFile
 {

@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "documents/SDeviceContext.h"
+#include "standins/pdflib/SDeviceContext.h"
 
 #define QUICKPDF_EXPORT __attribute__((visibility("default")))
 

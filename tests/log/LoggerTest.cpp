@@ -194,7 +194,7 @@ public:
 // The viewer is looked for beside the running executable, which for this suite is the test binary.
 fs::path ViewerPath()
 {
-    return fs::path(platform::NativePath(ExecutableDirectory())) / "logvista";
+    return fs::path(ExecutableDirectory()) / "logvista";
 }
 
 } // namespace

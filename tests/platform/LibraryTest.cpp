@@ -5,6 +5,7 @@
 
 #include "platform/Library.h"
 #include "platform/SysError.h"
+#include "platform/Library_posix.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
 // Subtree change notification: the inotify decoder with made-up buffers, and the real watch.
 #include "platform/DirectoryWatch.h"
-#include "platform/InotifyDecoder.h"
+#include "platform/InotifyDecoder_posix.h"
 
 #include <gtest/gtest.h>
 #include <sys/inotify.h>

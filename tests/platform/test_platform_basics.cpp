@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SysError.h"
 #include "platform/Thread.h"
+#include "platform/SysError_posix.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // moves that never replace, copies across file systems, directory trees and wildcard searches.
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/FileSystem_posix.h"
 #include "test_platform_support.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 #include "platform/KernelObjects.h"
 #include "platform/Process.h"
 #include "platform/SysError.h"
+#include "platform/KernelObjects_posix.h"
 #include "test_platform_support.h"
 
 #include <gtest/gtest.h>

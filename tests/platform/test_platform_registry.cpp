@@ -2,6 +2,7 @@
 // enumeration, deletion, access rights, and the files as an administrator sees them.
 #include "platform/Registry.h"
 #include "platform/SysError.h"
+#include "platform/Registry_posix.h"
 #include "test_platform_support.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ protected:
 
 TEST_F(RegistryTest, ValuesOfEveryKindRoundTripAndLieInReadableFiles)
 {
-    EXPECT_EQ(CRegistryKey::HiveDirectory(EHive::LocalMachine), m_dir.Native("HKEY_LOCAL_MACHINE"));
+    EXPECT_EQ(RegistryHiveDirectory(EHive::LocalMachine), m_dir.Native("HKEY_LOCAL_MACHINE"));
     CRegistryKey key;
     ASSERT_EQ(key.Create(EHive::LocalMachine, L"Software\\Nordal\\Halvane", kRegAllAccess), kErrorSuccess);
     EXPECT_EQ(key.SetString(L"Debug", L"1"), kErrorSuccess);

@@ -1,5 +1,5 @@
-// Pure decoding of inotify records into directory changes, without system calls, so that it can be
-// tested with made-up buffers. CDirectoryWatch (DirectoryWatch_posix.cpp) feeds it what it reads.
+// Linux only: pure decoding of inotify records into directory changes, without system calls, so
+// that it can be tested with made-up buffers. CDirectoryWatch (DirectoryWatch_posix.cpp) feeds it what it reads.
 #pragma once
 
 #include "platform/DirectoryWatch.h"

@@ -1,5 +1,5 @@
-/* The raster behind a device context handle (HDC), laid out in plain C so that the PDF library,
- * a separate shared library, can draw into it. Pixels are 32-bit 0x00RRGGBB values (blue in the
+/* Part of the PDF library's exported interface: the raster behind a device context handle (HDC),
+ * laid out in plain C so that the PDF library, a separate shared library, can draw into it. Pixels are 32-bit 0x00RRGGBB values (blue in the
  * lowest byte, as in a Windows 32-bit DIB), rows top-down, nStride pixels apart. */
 #pragma once
 

@@ -1,0 +1,231 @@
+// Control files and documents that are not regular files (FIFOs, symbolic links) and control files
+// above the parser's bound: the attempts fail at once with a text that names the path and what it
+// is, nothing is read through a link, and the report mail carries no attachment but says why.
+#include "config/CFMParams.h"
+#include "engine/CFileParser.h"
+#include "engine/CTxtFile.h"
+#include "tests/support/CSmtpSink.h"
+#include "tests/support/TestFiles.h"
+
+#include "tests/engine/CIsolatedRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace
+{
+
+using tests::ReadText;
+
+// Settings read from (and saved to) an INI file of the test's own.
+class CTestParams : public CFMParams
+{
+public:
+    explicit CTestParams(const std::wstring& szIniPath) : CFMParams(szIniPath) {}
+};
+
+class ControlFileKindsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_root = fs::temp_directory_path() /
+                 ("tarvik-kinds-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        for (const char* szDir : {"in", "out", "err", "docs", "obj", "reg", "parts"})
+            fs::create_directories(m_root / szDir);
+        setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
+        setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
+        setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 1);
+        setenv("TARVIK_HEADLESS", "1", 1);
+        m_logPath = fs::read_symlink("/proc/self/exe").string() + ".log";
+        m_pParams = std::make_unique<CTestParams>((m_root / "tarvik.ini").wstring());
+        m_pParams->m_szTxtInDir = (m_root / "in").wstring() + L"/";
+        m_pParams->m_szTxtOutDir = (m_root / "out").wstring() + L"/";
+        m_pParams->m_szTxtErrDir = (m_root / "err").wstring() + L"/";
+        m_pParams->m_szPdfDefDir = (m_root / "docs").wstring() + L"/";
+        m_pParams->m_nAttempts = 1;
+        m_pParams->m_bMoveErr = 1;
+        m_pParams->m_szDefEmail = L"default@example.org";
+        m_pParams->m_szEmSmtpServer = L"127.0.0.1";
+        m_pParams->m_szEmSenderEmail = L"tarvik@example.org";
+        m_pParams->m_szEmSenderName = L"Tarvik";
+        m_pParams->m_szEmSubject = L"Document failed";
+    }
+    void TearDown() override
+    {
+        m_pParams.reset();
+        fs::remove_all(m_root);
+    }
+
+    void MakeOld(const fs::path& path)
+    {
+        fs::last_write_time(path, fs::file_time_type::clock::now() - 60s);
+    }
+
+    // The one report the sink received: its recipients, the names of its attachments and the text
+    // of its other parts (LF line ends).
+    struct SReport
+    {
+        std::vector<std::string> vRecipients;
+        std::vector<std::string> vAttachments;
+        std::string szBody;
+    };
+    SReport ReadReport(CSmtpSink& sink)
+    {
+        SReport report;
+        EXPECT_TRUE(sink.WaitForMessages(1)) << sink.Error();
+        CSmtpSink::SMessage message = sink.Read(1);
+        report.vRecipients = message.m_vRcptTos;
+        std::map<std::string, std::string> facts =
+            CSmtpSink::ParseMail(message.m_szEmlPath, (m_root / "parts").string());
+        EXPECT_EQ(facts["defects"], "0");
+        for (int n = 0; n <= 4; ++n)
+        {
+            const std::string szPart = "part." + std::to_string(n) + ".";
+            if (!facts[szPart + "filename"].empty())
+                report.vAttachments.push_back(facts[szPart + "filename"]);
+            else if (!facts[szPart + "file"].empty())
+                report.szBody += ReadText(facts[szPart + "file"]);
+        }
+        report.szBody.erase(std::remove(report.szBody.begin(), report.szBody.end(), '\r'), report.szBody.end());
+        return report;
+    }
+
+    bool Logged(const std::string& szText) { return ReadText(m_logPath).find(szText) != std::string::npos; }
+
+    fs::path m_root;
+    std::string m_logPath;
+    std::unique_ptr<CTestParams> m_pParams;
+};
+
+TEST_F(ControlFileKindsTest, FifoControlFileFailsWithoutBlockingAndIsGivenUpWithoutAttachment)
+{
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
+    ::alarm(60); // a read that blocks on the FIFO ends the test instead of hanging it
+    CSmtpSink sink;
+    ASSERT_TRUE(sink.Start()) << sink.Error();
+    m_pParams->m_nEmPort = sink.Port();
+    const fs::path fifo = m_root / "in" / "x.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+
+    CTxtFile file(fifo.wstring(), m_pParams.get());
+    EXPECT_FALSE(file.Process());
+    EXPECT_EQ(file.GetState(), CTxtFile::kStatePending);
+    EXPECT_TRUE(Logged("TXT file " + fifo.string() + " is a FIFO, not a regular file; it is not read. Attempt 1"));
+    EXPECT_FALSE(file.Process());
+    EXPECT_EQ(file.GetState(), CTxtFile::kStateFinished);
+    EXPECT_TRUE(Logged("Failed to process incoming file. Number of attempts exceeded."));
+
+    struct stat st{};
+    ASSERT_EQ(::lstat((m_root / "err" / "x.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(fifo)));
+    SReport report = ReadReport(sink);
+    EXPECT_TRUE(report.vAttachments.empty());
+    EXPECT_NE(report.szBody.find("Details:.\nNot attached: the control file is a FIFO, not a regular file.\n"
+                                 "This is an automatically generated message.\n"),
+              std::string::npos)
+        << report.szBody;
+    ::alarm(0);
+}
+
+TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocumentFailsAtOnce)
+{
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
+    ::alarm(60);
+    CSmtpSink sink;
+    ASSERT_TRUE(sink.Start()) << sink.Error();
+    m_pParams->m_nEmPort = sink.Port();
+    m_pParams->m_nAttempts = 0; // the first attempt gives up
+
+    // The link's target looks like a control file with an address of its own.
+    const fs::path secret = m_root / "secret";
+    const std::string szSecret = "File: a.pdf\nRespondEmail: thief@example.com\nPassword: hunter2\n";
+    std::ofstream(secret, std::ios::binary) << szSecret;
+    MakeOld(secret);
+    const fs::path link = m_root / "in" / "link.txt";
+    fs::create_symlink(secret, link);
+
+    CTxtFile linked(link.wstring(), m_pParams.get());
+    EXPECT_FALSE(linked.Process());
+    EXPECT_EQ(linked.GetState(), CTxtFile::kStateFinished);
+    EXPECT_TRUE(linked.GetFields().empty());
+    EXPECT_TRUE(
+        Logged("TXT file " + link.string() + " is a symbolic link, not a regular file; it is not read. Attempt 1"));
+    EXPECT_TRUE(fs::is_symlink(m_root / "err" / "link.txt")); // the link itself was moved
+    EXPECT_EQ(ReadText(secret), szSecret);
+
+    SReport report = ReadReport(sink);
+    EXPECT_EQ(report.vRecipients, std::vector<std::string>{"default@example.org"});
+    EXPECT_TRUE(report.vAttachments.empty());
+    EXPECT_EQ(report.szBody.find("hunter2"), std::string::npos);
+    EXPECT_NE(report.szBody.find("Not attached: the control file is a symbolic link, not a regular file.\n"),
+              std::string::npos)
+        << report.szBody;
+
+    // A document that is a FIFO is refused before any document library opens (and waits on) it.
+    m_pParams->m_nAttempts = 5;
+    const fs::path doc = m_root / "docs" / "doc.pdf";
+    ASSERT_EQ(::mkfifo(doc.c_str(), 0644), 0);
+    const fs::path control = m_root / "in" / "doc.txt";
+    std::ofstream(control, std::ios::binary) << "File: " << doc.string() << "\n";
+    MakeOld(control);
+    CTxtFile waiting(control.wstring(), m_pParams.get());
+    EXPECT_FALSE(waiting.Process());
+    EXPECT_EQ(waiting.GetState(), CTxtFile::kStatePending);
+    EXPECT_TRUE(Logged("File '" + doc.string() + "' is a FIFO, not a regular file. Attempt 1"));
+    EXPECT_TRUE(fs::exists(control));
+    ::alarm(0);
+}
+
+TEST_F(ControlFileKindsTest, ReportAttachesTheControlFileUpToTheParserBoundOnly)
+{
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
+    m_pParams->m_nAttempts = 0;
+    m_pParams->m_bMoveErr = 0;
+    const size_t nBound = CFileParser::kMaxFileBytes;
+    for (size_t nSize : {nBound, nBound + 1})
+    {
+        CSmtpSink sink;
+        ASSERT_TRUE(sink.Start()) << sink.Error();
+        m_pParams->m_nEmPort = sink.Port();
+        const fs::path control = m_root / "in" / ("big-" + std::to_string(nSize) + ".txt");
+        std::string szContent = "File: none.pdf\nRespondEmail: clerk@example.com\n";
+        szContent.resize(nSize, 'x');
+        std::ofstream(control, std::ios::binary) << szContent;
+        MakeOld(control);
+
+        CTxtFile file(control.wstring(), m_pParams.get());
+        EXPECT_FALSE(file.Process());
+        EXPECT_FALSE(fs::exists(control));
+        SReport report = ReadReport(sink);
+        EXPECT_EQ(report.vRecipients, std::vector<std::string>{"clerk@example.com"});
+        const std::string szNote = "Not attached: the control file has " + std::to_string(nSize) +
+                                   " bytes (limit " + std::to_string(nBound) + ").\n";
+        if (nSize == nBound)
+        {
+            EXPECT_EQ(report.vAttachments, std::vector<std::string>{control.filename().string()});
+            EXPECT_EQ(report.szBody.find("Not attached"), std::string::npos);
+        }
+        else
+        {
+            EXPECT_TRUE(report.vAttachments.empty());
+            EXPECT_NE(report.szBody.find(szNote), std::string::npos) << report.szBody;
+        }
+    }
+}
+
+} // namespace
