@@ -11,6 +11,7 @@ PACKAGES=(
   libfreeimage-dev libfreeimageplus-dev libtiff-dev
   libtiff-tools ghostscript qpdf poppler-utils python3-cairo
   python3-aiosmtpd strace
+  lldb
 )
 
 missing=()
