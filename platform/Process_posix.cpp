@@ -13,6 +13,7 @@
 #include "platform/SysError.h"
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
@@ -379,14 +380,27 @@ EProcessWait WaitForProcessEnd(int nProcessId, uint32_t nMilliseconds)
         SetLastErrorFromErrno(errno);
         return EProcessWait::Failed;
     }
-    // The pidfd becomes readable when the process ends; poll's bound is the wait's bound.
+    // The pidfd becomes readable when the process ends; poll's bound is the wait's bound (what is
+    // left of it after an interruption).
     pollfd pfd{fd, POLLIN, 0};
-    const int nTimeout = nMilliseconds > 0x7FFFFFFFu ? -1 : static_cast<int>(nMilliseconds);
+    const bool bForever = nMilliseconds > 0x7FFFFFFFu;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMilliseconds);
     int nReady = 0;
-    do
+    for (;;)
     {
+        int nTimeout = -1;
+        if (!bForever)
+        {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            nTimeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
         nReady = ::poll(&pfd, 1, nTimeout);
-    } while (nReady < 0 && errno == EINTR);
+        if (nReady >= 0 || errno != EINTR)
+        {
+            break;
+        }
+    }
     const int nError = errno;
     ::close(fd);
     if (nReady < 0)
