@@ -185,10 +185,12 @@ void OnCrashSignal(int nSignal, siginfo_t* pInfo, void* pContext)
 void CCrashDumpHandler::Install()
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    // The sanitizers report these signals themselves.
-    return;
+    constexpr bool bSanitized = true;
 #else
-    if (g_bInstalled.exchange(true))
+    constexpr bool bSanitized = false;
+#endif
+    // The sanitizers report these signals themselves.
+    if (bSanitized || g_bInstalled.exchange(true))
     {
         return;
     }
@@ -219,5 +221,4 @@ void CCrashDumpHandler::Install()
     {
         ::sigaction(nSignal, &action, nullptr);
     }
-#endif
 }
