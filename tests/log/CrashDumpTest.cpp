@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <sys/wait.h>
@@ -37,7 +38,8 @@ protected:
     void SetDumpType(const std::string& szText) { std::ofstream(KeyDirectory() / "DumpType") << szText; }
 
     // Starts the probe in the test directory with the registry fixture; returns its pid.
-    pid_t Start(const std::vector<std::string>& args, int* pStdout = nullptr)
+    pid_t Start(const std::vector<std::string>& args, int* pStdout = nullptr,
+                const char* szProgram = CRASH_PROBE)
     {
         int pipeFds[2] = {-1, -1};
         if (pStdout != nullptr && ::pipe(pipeFds) != 0)
@@ -50,11 +52,13 @@ protected:
             if (::chdir(m_dir.c_str()) != 0)
                 ::_exit(127);
             ::setenv("TARVIK_REGISTRY_DIR", (m_dir / "reg").c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>(CRASH_PROBE)};
+            ::setenv("TARVIK_OBJECTS_DIR", (m_dir / "obj").c_str(), 1);
+            ::setenv("TARVIK_HEADLESS", "1", 1);
+            std::vector<char*> argv{const_cast<char*>(szProgram)};
             for (const std::string& sz : args)
                 argv.push_back(const_cast<char*>(sz.c_str()));
             argv.push_back(nullptr);
-            ::execv(CRASH_PROBE, argv.data());
+            ::execv(szProgram, argv.data());
             ::_exit(127);
         }
         if (pStdout != nullptr)
@@ -216,6 +220,27 @@ TEST_F(CrashDumpTest, SignalFromAnotherProcessAndTwoCrashesAtOnce)
     const std::vector<fs::path> dumps = Dumps();
     ASSERT_EQ(dumps.size(), 2u);
     EXPECT_NE(dumps[0].filename(), dumps[1].filename());
+}
+
+TEST_F(CrashDumpTest, TheServiceProgramHasTheHandler)
+{
+    SetDumpType("0");
+    fs::create_directories(m_dir / "bin");
+    fs::copy_file(fs::path(TARVIK_BIN_DIR) / "tarvik", m_dir / "bin/tarvik");
+    const std::string szProgram = (m_dir / "bin/tarvik").string();
+    const pid_t nPid = Start({}, nullptr, szProgram.c_str());
+    bool bStarted = false;
+    for (int i = 0; i < 3000 && !bStarted; ++i, ::usleep(10000))
+    {
+        std::ifstream log(m_dir / "bin/tarvik.log");
+        bStarted =
+            std::string(std::istreambuf_iterator<char>(log), {}).find("service started") != std::string::npos;
+    }
+    ASSERT_TRUE(bStarted);
+    ASSERT_EQ(::kill(nPid, SIGSEGV), 0);
+    EXPECT_EQ(WaitSignal(nPid), SIGSEGV);
+    ASSERT_EQ(Dumps().size(), 1u);
+    EXPECT_EQ(StreamTypes(Dumps()[0]).size(), 7u);
 }
 
 } // namespace
