@@ -14,6 +14,7 @@ PACKAGES=(
   qt6-base-dev
   cups printer-driver-cups-pdf systemd desktop-file-utils
   g++-mingw-w64-x86-64-posix
+  lldb
 )
 
 missing=()

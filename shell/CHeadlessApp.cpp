@@ -4,7 +4,9 @@
 #include "engine/CFMonitorApp.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/Registry.h"
 #include "platform/ThreadMessages.h"
+#include "shell/CUninstall.h"
 
 #include <cwctype>
 
@@ -36,8 +38,24 @@ bool CHeadlessApp::IsAutostart(const std::wstring& szCommandLine)
     return Lower(szCommandLine).find(L"-autostart") != std::wstring::npos;
 }
 
+void CHeadlessApp::PrepareUninstall()
+{
+    platform::CRegistryKey runKey;
+    if (runKey.Open(platform::EHive::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                    platform::kRegAllAccess) == 0)
+        runKey.DeleteValue(L"VeltraneMonitor");
+    if (m_pEngine->ClaimSingleInstance(true))
+        m_bInstanceClaimed = true;
+    else
+        m_pEngine->SignalQuit();
+}
+
 int CHeadlessApp::Run(const std::wstring& szCommandLine)
 {
+    // The uninstall switch removes the product instead of starting it.
+    if (CUninstall().RunFromCommandLine(szCommandLine, this))
+        return 0;
+
     // Anyone but the system account is warned; without a desktop the box answers Cancel at once.
     if (Lower(platform::GetUserName()) != L"system")
     {
@@ -52,7 +70,8 @@ int CHeadlessApp::Run(const std::wstring& szCommandLine)
     platform::CreateMessageQueue();
     platform::InstallQuitSignals();
 
-    if (!m_pEngine->ClaimSingleInstance(IsAutostart(szCommandLine)))
+    // An uninstall that could not run has already claimed the instance for this process.
+    if (!m_bInstanceClaimed && !m_pEngine->ClaimSingleInstance(IsAutostart(szCommandLine)))
         return 0;
 
     m_pEngine->Run();

@@ -1,0 +1,71 @@
+// A program that links the crash dump handler and dies on request:
+//   crash_probe null [<epoch ms>]  writes through a null pointer (at the given time, if any)
+//   crash_probe abort              calls abort()
+//   crash_probe wait               prints "ready" and waits to be killed
+// A second thread waits in a system call the whole time, so the dump has more than one thread.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+// Read at run time, so the compiler cannot see the null pointer.
+int* volatile g_pNull = nullptr;
+
+__attribute__((noinline)) void CrashProbeNullWrite()
+{
+    *g_pNull = 42;
+}
+
+__attribute__((noinline)) void CrashProbeAbort()
+{
+    std::abort();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::fprintf(stderr, "usage: crash_probe null [epoch-ms] | abort | wait\n");
+        return 2;
+    }
+    std::thread(
+        []
+        {
+            for (;;)
+            {
+                ::pause();
+            }
+        })
+        .detach();
+    if (std::strcmp(argv[1], "null") == 0)
+    {
+        if (argc > 2)
+        {
+            const auto when =
+                std::chrono::system_clock::time_point(std::chrono::milliseconds(std::atoll(argv[2])));
+            std::this_thread::sleep_until(when);
+        }
+        CrashProbeNullWrite();
+    }
+    else if (std::strcmp(argv[1], "abort") == 0)
+    {
+        CrashProbeAbort();
+    }
+    else if (std::strcmp(argv[1], "wait") == 0)
+    {
+        std::printf("ready\n");
+        std::fflush(stdout);
+        for (;;)
+        {
+            ::pause();
+        }
+    }
+    return 2;
+}
