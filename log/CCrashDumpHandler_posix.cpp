@@ -3,6 +3,7 @@
 #include "log/CCrashDumpHandler.h"
 #include "log/MiniDumpWriter_posix.h"
 #include "platform/Registry.h"
+#include "platform/Registry_posix.h"
 
 #include <atomic>
 #include <cerrno>
@@ -194,7 +195,7 @@ void CCrashDumpHandler::Install()
     {
         return;
     }
-    const std::string szHive = platform::CRegistryKey::HiveDirectory(platform::EHive::LocalMachine);
+    const std::string szHive = platform::RegistryHiveDirectory(platform::EHive::LocalMachine);
     if (szHive.size() < sizeof(g_szHiveDirectory))
     {
         std::memcpy(g_szHiveDirectory, szHive.c_str(), szHive.size() + 1);

@@ -184,7 +184,7 @@ void ShowLog(const std::wstring& szLogPath)
     if (nAttributes == platform::kInvalidFileAttributes || (nAttributes & platform::kAttributeDirectory) != 0)
         CFileOps::TouchFile(szLogPath);
 
-    std::wstring szProgram = ExecutableDirectory() + L"logvista";
+    std::wstring szProgram = ExecutableDirectory() + L"logvista" + platform::kProgramSuffix;
     if (szProgram.find(L' ') != std::wstring::npos)
         szProgram = L"\"" + szProgram + L"\"";
     const std::wstring szCommandLine = szProgram + L" /path " + szLogPath + L" /language English";

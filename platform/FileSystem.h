@@ -35,9 +35,11 @@ namespace platform
 #if defined(_WIN32)
 inline constexpr wchar_t kPathSeparator = L'\\';
 inline constexpr const wchar_t* kPathSeparatorText = L"\\";
+inline constexpr const wchar_t* kProgramSuffix = L".exe";
 #else
 inline constexpr wchar_t kPathSeparator = L'/';
 inline constexpr const wchar_t* kPathSeparatorText = L"/";
+inline constexpr const wchar_t* kProgramSuffix = L""; // what a program's file name ends with
 #endif
 
 enum : uint32_t

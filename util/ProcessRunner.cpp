@@ -2,6 +2,7 @@
 #include "util/ProcessRunner.h"
 
 #include "log/ErrorCodes.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SysError.h"
 
@@ -11,11 +12,8 @@ namespace
 const wchar_t* const kEmptyCommand = L"Empty path passed as parameter for running an external process.";
 const wchar_t* const kWaitFailed = L"Wait for process failed. ";
 
-#ifdef _WIN32
-const wchar_t* const kInstallerName = L"\\msiexec.exe";
-#else
-const wchar_t* const kInstallerName = L"/msiexec";
-#endif
+const std::wstring kInstallerName =
+    std::wstring(platform::kPathSeparatorText) + L"msiexec" + platform::kProgramSuffix;
 
 // The system's installer program names can hold blanks only on Windows; quote them there as the
 // command line's first token.

@@ -2,6 +2,7 @@
 #include "CInstallerRemoval.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystem_posix.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 

@@ -1,6 +1,7 @@
 // Other processes: finding one by its program name, ending it, waiting for its end with a bound, and
 // this process's own arguments, with real processes.
 #include "platform/FileSystem.h"
+#include "platform/FileSystem_posix.h"
 #include "platform/Process.h"
 
 #include <gtest/gtest.h>

@@ -17,9 +17,9 @@ namespace
 TEST(UninstallSwitchTest, TrimmedArgumentStartingWithLowerCaseX)
 {
     for (const wchar_t* szArg : {L"/x", L"-x", L"--xyz", L"\"x\"", L" /x ", L"x"})
-        EXPECT_TRUE(CUninstall::IsUninstallSwitch(szArg)) << platform::NativePath(szArg);
+        EXPECT_TRUE(CUninstall::IsUninstallSwitch(szArg)) << szArg;
     for (const wchar_t* szArg : {L"-X", L"--", L"/", L"", L"\" \"", L"-autostart", L"/ax"})
-        EXPECT_FALSE(CUninstall::IsUninstallSwitch(szArg)) << platform::NativePath(szArg);
+        EXPECT_FALSE(CUninstall::IsUninstallSwitch(szArg)) << szArg;
     EXPECT_FALSE(CUninstall::HasUninstallSwitch({L"/opt/x/xtarvik"}))
         << "the program itself is not looked at";
     EXPECT_TRUE(CUninstall::HasUninstallSwitch({L"tarvik", L"-autostart", L"/x"}));
