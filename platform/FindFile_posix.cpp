@@ -1,25 +1,51 @@
-// The directory search on Linux: readdir, Windows wildcards, and the matches in name order.
+// The directory search on Linux: readdir as it goes, the pattern matched on the stored name, and
+// only the entries handed out converted and described.
 #include "platform/FindFile.h"
 
-#include "platform/Encoding.h"
 #include "platform/FileInfo_posix.h"
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
+#include "platform/WildcardPattern.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
-#include <vector>
 
 namespace platform
 {
 
+namespace
+{
+
+bool IsAsciiName(const char* pName, size_t& nLength)
+{
+    size_t n = 0;
+    for (; pName[n] != '\0'; ++n)
+    {
+        if (static_cast<unsigned char>(pName[n]) >= 0x80)
+            return false;
+    }
+    nLength = n;
+    return true;
+}
+
+} // namespace
+
 struct CFindFile::SState
 {
-    std::string szDirectory;        // native directory, with trailing '/'
-    std::vector<std::string> names; // matching names, in order
-    size_t nNext = 0;
+    std::string szDirectory; // native directory with its trailing '/', or empty for the working one
+    DIR* pDir = nullptr;     // open while a wildcard search goes on
+    std::optional<CWildcardPattern> pattern;
+    std::string szSingle; // the one name of a search without wildcards, until it is handed out
+    bool bSingle = false;
+
+    ~SState()
+    {
+        if (pDir != nullptr)
+            ::closedir(pDir);
+    }
 };
 
 CFindFile::CFindFile() = default;
@@ -31,11 +57,17 @@ void CFindFile::Close()
     m_pState.reset();
 }
 
+bool CFindFile::WantsEntry(const std::wstring& /*szName*/, bool /*bDirectory*/)
+{
+    return true;
+}
+
 bool CFindFile::First(const std::wstring& szPattern, SFindData& data)
 {
     Close();
     const size_t nSlash = szPattern.rfind(kPathSeparator);
-    const std::wstring szDir = nSlash == std::wstring::npos ? std::wstring() : szPattern.substr(0, nSlash + 1);
+    const std::wstring szDir =
+        nSlash == std::wstring::npos ? std::wstring() : szPattern.substr(0, nSlash + 1);
     const std::wstring szName = nSlash == std::wstring::npos ? szPattern : szPattern.substr(nSlash + 1);
     if (szName.empty())
     {
@@ -44,55 +76,32 @@ bool CFindFile::First(const std::wstring& szPattern, SFindData& data)
     }
     auto pState = std::make_unique<SState>();
     pState->szDirectory = NativePath(szDir);
-    const std::string szOpen = pState->szDirectory.empty() ? std::string(".") : pState->szDirectory;
 
     if (szName.find_first_of(L"*?") == std::wstring::npos)
     {
         const std::string szFull = pState->szDirectory + NativePath(szName);
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::lstat(szFull.c_str(), &st) != 0)
         {
             SetLastError(NativePathError(errno, szFull));
             return false;
         }
-        pState->names.push_back(NativePath(szName));
+        pState->szSingle = NativePath(szName);
+        pState->bSingle = true;
     }
     else
     {
-        DIR* pDir = ::opendir(szOpen.c_str());
-        if (pDir == nullptr)
+        const std::string szOpen = pState->szDirectory.empty() ? std::string(".") : pState->szDirectory;
+        pState->pDir = ::opendir(szOpen.c_str());
+        if (pState->pDir == nullptr)
         {
             const int nErr = errno;
             SetLastError(nErr == ENOENT || nErr == ENOTDIR ? kErrorPathNotFound : ErrorFromErrno(nErr));
             return false;
         }
-        std::vector<std::pair<std::wstring, std::string>> matches;
-        while (dirent* pEntry = ::readdir(pDir))
-        {
-            const std::string szEntry(pEntry->d_name);
-            const std::wstring szWide = WidePath(szEntry);
-            if (MatchesWildcard(szName, szWide))
-            {
-                matches.emplace_back(szWide, szEntry);
-            }
-        }
-        ::closedir(pDir);
-        // "." and ".." first, then by name without regard to case, as NTFS lists them.
-        auto rank = [](const std::string& s) { return s == "." ? 0 : s == ".." ? 1 : 2; };
-        std::sort(matches.begin(), matches.end(), [&](const auto& a, const auto& b) {
-            const int ra = rank(a.second);
-            const int rb = rank(b.second);
-            if (ra != rb)
-            {
-                return ra < rb;
-            }
-            const int c = CompareNoCase(a.first, b.first);
-            return c != 0 ? c < 0 : a.second < b.second;
-        });
-        for (auto& m : matches)
-        {
-            pState->names.push_back(std::move(m.second));
-        }
+        pState->pattern.emplace(szName);
     }
     m_pState = std::move(pState);
     if (!Next(data))
@@ -111,17 +120,67 @@ bool CFindFile::Next(SFindData& data)
         SetLastError(kErrorInvalidHandle);
         return false;
     }
-    while (m_pState->nNext < m_pState->names.size())
+    SState& state = *m_pState;
+    if (state.bSingle)
     {
-        const std::string& szName = m_pState->names[m_pState->nNext++];
+        state.bSingle = false;
         SFindData found;
-        // An entry removed since the listing is skipped.
-        if (DescribeNativePath(m_pState->szDirectory + szName, found))
+        if (DescribeNativePath(state.szDirectory + state.szSingle, found) &&
+            WantsEntry(WidePath(state.szSingle), (found.nAttributes & kAttributeDirectory) != 0))
         {
-            found.szName = WidePath(szName);
+            found.szName = WidePath(state.szSingle);
             data = std::move(found);
             return true;
         }
+    }
+    while (state.pDir != nullptr)
+    {
+        errno = 0;
+        const dirent* pEntry = ::readdir(state.pDir);
+        if (pEntry == nullptr)
+        {
+            // The end, or a directory that can no longer be read: either way nothing more comes.
+            ::closedir(state.pDir);
+            state.pDir = nullptr;
+            break;
+        }
+        const char* pName = pEntry->d_name;
+        size_t nLength = 0;
+        std::wstring szWide;
+        bool bMatch = false;
+        if (state.pattern->IsAscii() && IsAsciiName(pName, nLength))
+        {
+            bMatch = state.pattern->MatchesAscii(pName, nLength);
+        }
+        else
+        {
+            szWide = WidePath(pName);
+            bMatch = state.pattern->Matches(szWide);
+        }
+        if (!bMatch)
+            continue;
+        if (szWide.empty())
+            szWide = WidePath(pName);
+
+        // Whether it is a directory: from the entry's type where the file system gives it, else
+        // (links, unknown types) from the file it names.
+        bool bDirectory = pEntry->d_type == DT_DIR;
+        if (pEntry->d_type == DT_UNKNOWN || pEntry->d_type == DT_LNK)
+        {
+            struct stat st
+            {
+            };
+            bDirectory = ::fstatat(::dirfd(state.pDir), pName, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!WantsEntry(szWide, bDirectory))
+            continue;
+        // An entry removed since it was read is skipped.
+        SFindData found;
+        if (!DescribeNativePath(state.szDirectory + pName, found))
+            continue;
+        found.szName = std::move(szWide);
+        data = std::move(found);
+        return true;
     }
     SetLastError(kErrorNoMoreFiles);
     return false;
