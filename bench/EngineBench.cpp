@@ -1,4 +1,4 @@
-// The main job at scale: N control files (default 10,000), each older than five seconds and naming
+// The main job at scale: N control files (default 10,000; several sizes may be given), each older than five seconds and naming
 // its own 1-page PDF, in the incoming directory of the real tarvik program with AttemptTimeout 0;
 // measured until all are in the outgoing directory. In the same run the same work is timed for a
 // shell baseline (pdfinfo on each document, then mv) and for a floor (a C++ loop that reads the
@@ -11,6 +11,7 @@
 //   build/bench/bench_engine                       # 10,000 files, 20 s idle
 //   build/bench/bench_engine 1000 --idle 0         # fewer files, no idle count
 //   build/bench/bench_engine 10000 --baseline 1000 # the baseline on a sample of 1,000 files
+//   build/bench/bench_engine 10000 100000 --baseline 1000 --idle 0   # the backlog table
 // The idle count attaches, while the service waits, with
 //   strace -f -tt -e trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep -o FILE -p PID
 // --keep leaves the temporary directory (with the strace output) behind.
@@ -106,7 +107,7 @@ size_t CountEntries(const fs::path& dir)
     return n;
 }
 
-// Writes nCount control files c-00000.txt ... into szDir, each naming docs/d-NNNNN.pdf, with their
+// Writes nCount control files c-000000.txt ... into szDir, each naming docs/d-NNNNNN.pdf, with their
 // last-write time a minute back so that no attempt is skipped as too young.
 void WriteControlFiles(const fs::path& dir, const fs::path& docs, int nCount)
 {
@@ -115,7 +116,7 @@ void WriteControlFiles(const fs::path& dir, const fs::path& docs, int nCount)
     char szName[32];
     for (int n = 0; n < nCount; ++n)
     {
-        std::snprintf(szName, sizeof(szName), "%05d", n);
+        std::snprintf(szName, sizeof(szName), "%06d", n);
         const fs::path control = dir / (std::string("c-") + szName + ".txt");
         std::ofstream(control, std::ios::binary)
             << "File: " << (docs / (std::string("d-") + szName + ".pdf")).string()
@@ -124,7 +125,7 @@ void WriteControlFiles(const fs::path& dir, const fs::path& docs, int nCount)
     }
 }
 
-// One 1-page PDF made by Ghostscript, copied nCount times as d-NNNNN.pdf.
+// One 1-page PDF made by Ghostscript, copied nCount times as d-NNNNNN.pdf (those there already are kept).
 void MakeDocuments(const fs::path& docs, int nCount)
 {
     fs::create_directories(docs);
@@ -135,8 +136,8 @@ void MakeDocuments(const fs::path& docs, int nCount)
     char szName[32];
     for (int n = 0; n < nCount; ++n)
     {
-        std::snprintf(szName, sizeof(szName), "d-%05d.pdf", n);
-        fs::copy_file(source, docs / szName);
+        std::snprintf(szName, sizeof(szName), "d-%06d.pdf", n);
+        fs::copy_file(source, docs / szName, fs::copy_options::skip_existing);
     }
 }
 
@@ -521,7 +522,8 @@ void RunIdle(const SLayout& layout, int nSeconds)
 
 int main(int argc, char** argv)
 {
-    int nCount = 10000, nBaseline = -1, nIdle = 20;
+    std::vector<int> sizes;
+    int nBaseline = -1, nIdle = 20;
     bool bKeep = false;
     for (int n = 1; n < argc; ++n)
     {
@@ -533,16 +535,16 @@ int main(int argc, char** argv)
         else if (sz == "--keep")
             bKeep = true;
         else if (!sz.empty() && sz[0] != '-' && std::atoi(sz.c_str()) > 0)
-            nCount = std::atoi(sz.c_str());
+            sizes.push_back(std::min(std::atoi(sz.c_str()), 999999)); // the names carry six digits
         else
         {
             std::fprintf(stderr,
-                         "usage: bench_engine [files] [--baseline files] [--idle seconds] [--keep]\n");
+                         "usage: bench_engine [files...] [--baseline files] [--idle seconds] [--keep]\n");
             return 2;
         }
     }
-    nCount = std::min(nCount, 99999); // the names carry five digits
-    nBaseline = nBaseline <= 0 ? nCount : std::min(nBaseline, nCount);
+    if (sizes.empty())
+        sizes.push_back(10000);
     if (geteuid() != 0)
         Fail("run as root: for anyone else the service warns at start and ends");
 
@@ -557,36 +559,62 @@ int main(int argc, char** argv)
     for (const fs::path& dir : {layout.m_out, layout.m_err, layout.m_root / "obj", layout.m_root / "reg"})
         fs::create_directories(dir);
     fs::copy(TARVIK_BIN_DIR, layout.m_bin, fs::copy_options::recursive);
-    for (const char* szLeftover : {"tarvik.log", "tarvik.old.log"})
-        fs::remove(layout.m_bin / szLeftover);
     fs::remove(layout.m_bin / "tarvik.ini");
-    fs::remove(layout.m_bin / "tarvik.log");
-    fs::remove(layout.m_bin / "tarvik.old.log");
     setenv("TARVIK_OBJECTS_DIR", (layout.m_root / "obj").c_str(), 1);
     setenv("TARVIK_REGISTRY_DIR", (layout.m_root / "reg").c_str(), 1);
     setenv("TARVIK_HEADLESS", "1", 1);
 
-    std::printf("making %d documents in %s\n", nCount, layout.m_docs.c_str());
-    std::fflush(stdout);
-    MakeDocuments(layout.m_docs, nCount);
+    struct SRow
+    {
+        int m_nCount;
+        SResult m_engine, m_floor;
+    };
+    std::vector<SRow> rows;
+    for (const int nCount : sizes)
+    {
+        // Every size starts from empty directories and a fresh log.
+        for (const char* szDir : {"in", "out", "err", "floor-in", "floor-out", "baseline-in", "baseline-out"})
+            fs::remove_all(layout.m_root / szDir);
+        fs::create_directories(layout.m_out);
+        fs::create_directories(layout.m_err);
+        for (const char* szLeftover : {"tarvik.log", "tarvik.old.log"})
+            fs::remove(layout.m_bin / szLeftover);
+        const int nSample = nBaseline <= 0 ? nCount : std::min(nBaseline, nCount);
 
-    const SResult floor = RunFloor(layout.m_root, layout.m_docs, nCount);
-    const SResult engine = RunEngine(layout, nCount);
-    const SResult baseline = RunBaseline(layout.m_root, layout.m_docs, nBaseline);
+        std::printf("\nmaking %d documents in %s\n", nCount, layout.m_docs.c_str());
+        std::fflush(stdout);
+        MakeDocuments(layout.m_docs, nCount);
 
-    std::printf("\n%-9s %7s %10s %12s\n", "", "files", "seconds", "files/s");
-    for (const auto& [szName, result] :
-         {std::pair{"tarvik", engine}, std::pair{"baseline", baseline}, std::pair{"floor", floor}})
-        std::printf("%-9s %7zu %10.3f %12.1f\n", szName, result.m_nFiles, result.m_dSeconds, result.Rate());
-    const double dRateRatio = baseline.Rate() > 0 ? engine.Rate() / baseline.Rate() : 0.0;
-    const double dTimeRatio = floor.Rate() > 0 && engine.Rate() > 0 ? floor.Rate() / engine.Rate() : 0.0;
-    std::printf("tarvik rate / baseline rate: %.1f (target at least 10)\n", dRateRatio);
-    std::printf("tarvik time / floor time:    %.1f (target at most 10)\n", dTimeRatio);
-    const std::string szLog = "\n" + ReadText(layout.m_bin / "tarvik.log");
-    size_t nWarnings = 0;
-    for (size_t nAt = szLog.find("\n3,"); nAt != std::string::npos; nAt = szLog.find("\n3,", nAt + 1))
-        ++nWarnings;
-    std::printf("warnings in tarvik's log: %zu\n", nWarnings);
+        const SResult floor = RunFloor(layout.m_root, layout.m_docs, nCount);
+        const SResult engine = RunEngine(layout, nCount);
+        const SResult baseline = RunBaseline(layout.m_root, layout.m_docs, nSample);
+        rows.push_back({nCount, engine, floor});
+
+        std::printf("%-9s %7s %10s %12s\n", "", "files", "seconds", "files/s");
+        for (const auto& [szName, result] :
+             {std::pair{"tarvik", engine}, std::pair{"baseline", baseline}, std::pair{"floor", floor}})
+            std::printf("%-9s %7zu %10.3f %12.1f\n", szName, result.m_nFiles, result.m_dSeconds, result.Rate());
+        const double dRateRatio = baseline.Rate() > 0 ? engine.Rate() / baseline.Rate() : 0.0;
+        std::printf("tarvik rate / baseline rate: %.1f (target at least 10)\n", dRateRatio);
+        const std::string szLog = "\n" + ReadText(layout.m_bin / "tarvik.log");
+        size_t nWarnings = 0;
+        for (size_t nAt = szLog.find("\n3,"); nAt != std::string::npos; nAt = szLog.find("\n3,", nAt + 1))
+            ++nWarnings;
+        std::printf("warnings in tarvik's log: %zu\n", nWarnings);
+        std::fflush(stdout);
+    }
+
+    // The backlog table: time per file against the floor, size by size.
+    std::printf("\n%8s %12s %12s %8s\n", "files", "tarvik s", "floor s", "ratio");
+    for (const SRow& row : rows)
+    {
+        const double dRatio = row.m_floor.Rate() > 0 && row.m_engine.Rate() > 0
+                                  ? row.m_floor.Rate() / row.m_engine.Rate()
+                                  : 0.0;
+        std::printf("%8d %12.3f %12.3f %8.1f\n", row.m_nCount, row.m_engine.m_dSeconds, row.m_floor.m_dSeconds,
+                    dRatio);
+    }
+    std::printf("(ratio: tarvik time / floor time per file; target at most 3 at 10,000 and 4 at 100,000)\n");
 
     if (nIdle > 0)
         RunIdle(layout, nIdle);

@@ -29,8 +29,22 @@ enum : int32_t
     kCodeProcessInfo = 4004,
 };
 
-// The collection the current pass of this thread works on (see OnMonitorProc); null elsewhere.
-thread_local CTxtFiles* t_pPassFiles = nullptr;
+// Adds each listed control file to one pass's collection, as OnFileListed does to the engine's.
+class CPassFiller : public IFilesListFiller
+{
+public:
+    CPassFiller(CTxtFiles& files, CFMParams* pParams) : m_files(files), m_pParams(pParams) {}
+
+    bool OnFileListed(CDocInfo& info, int /*nReserved*/) override
+    {
+        m_files.Add(new CTxtFile(info.m_szPath, m_pParams));
+        return true;
+    }
+
+private:
+    CTxtFiles& m_files;
+    CFMParams* m_pParams;
+};
 
 uint32_t WaitMilliseconds(int32_t nSeconds)
 {
@@ -165,9 +179,7 @@ void CFMonitorApp::OnFileAdded(const std::wstring& /*szFileName*/)
 
 bool CFMonitorApp::OnFileListed(CDocInfo& info, int /*nReserved*/)
 {
-    CTxtFiles* pFiles = t_pPassFiles != nullptr ? t_pPassFiles : &m_txtFiles;
-    pFiles->Add(new CTxtFile(info.m_szPath, m_pParams));
-    return true;
+    return CPassFiller(m_txtFiles, m_pParams).OnFileListed(info, 0);
 }
 
 void CFMonitorApp::PostToUi(uint32_t nMessage)
@@ -226,10 +238,9 @@ int CFMonitorApp::OnMonitorProc(SThisHolder& holder)
                 break;
             passFiles.Swap(m_txtFiles);
         }
-        t_pPassFiles = &passFiles;
-        ListPendingFiles();
+        CPassFiller filler(passFiles, m_pParams);
+        ListPendingFiles(filler);
         passFiles.ProcessAll();
-        t_pPassFiles = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_mxTxtFiles);
             if (holder.m_bRevoked.load())
@@ -245,10 +256,10 @@ int CFMonitorApp::OnMonitorProc(SThisHolder& holder)
     return 1;
 }
 
-void CFMonitorApp::ListPendingFiles()
+void CFMonitorApp::ListPendingFiles(IFilesListFiller& filler)
 {
     CFilesList list(nullptr, nullptr);
     bool bLimitReached = false;
     CollectFiles(m_pParams->m_szTxtInDir, L"*.txt", list, 1, 100, 0, 2, bLimitReached);
-    list.PassTo(*this);
+    list.PassTo(filler);
 }

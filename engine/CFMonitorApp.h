@@ -81,7 +81,9 @@ public:
 private:
     static int MonitorThreadProc(boost::shared_ptr<SThisHolder> pHolder);
     int OnMonitorProc(SThisHolder& holder);
-    void ListPendingFiles();
+    // Lists the incoming directory's control files and hands them to the filler (the pass's own
+    // collection, which the engine's takes back at the end of the pass).
+    void ListPendingFiles(IFilesListFiller& filler);
     void PostToUi(uint32_t nMessage);
 
     CTxtFiles m_txtFiles;

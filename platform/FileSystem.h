@@ -1,5 +1,5 @@
 // File-system calls with Windows semantics: attributes, deleting, moving, copying, directory
-// creation, directory search, and the names of this program, computer and user.
+// creation, and the names of this program, computer and user. The directory search is in FindFile.h.
 //
 // Paths are wide texts; on Linux they are converted to UTF-8 for the system calls. Every failing
 // call sets the last error (SysError.h) in Windows numbering. Where this differs from Windows:
@@ -16,13 +16,12 @@
 //    attribute test it first, as the file operations do.
 //  - A regular file always reads kAttributeArchive (no archive bit is kept); a directory reads
 //    kAttributeDirectory. Symbolic links are followed.
-//  - Directory searches list their matches in name order without regard to case ("." and ".."
-//    first), as NTFS does; there are no 8.3 short names, so "*.txt" never matches "a.txtx".
 //  - Moves and copies: an existing target without the replace flag gives 183 for a move and 80 for a
 //    copy, as on Windows; copies and cross-device moves also keep the modification time.
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/FindFile.h"
 
 #include <cstdint>
 #include <memory>
@@ -87,40 +86,8 @@ bool MoveFile(const std::wstring& szSource, const std::wstring& szTarget, uint32
 // target is never replaced (80). The target appears complete or not at all.
 bool CopyFile(const std::wstring& szSource, const std::wstring& szTarget, bool bFailIfExists);
 
-// One directory entry, like WIN32_FIND_DATA.
-struct SFindData
-{
-    std::wstring szName; // file name without directory
-    uint32_t nAttributes = 0;
-    uint64_t nSize = 0;
-    SFileTime ftCreation;  // birth time where the file system records one, else the change time
-    SFileTime ftLastWrite; // modification time
-    SFileTime ftLastAccess;
-};
-
-// A directory search like FindFirstFile/FindNextFile. The pattern is a directory path followed by a
-// name pattern with the wildcards * and ? ("dir/*.*" and "dir/*" list everything, "." and ".."
-// included, as on Windows), or a plain path that names one entry.
-class CFindFile
-{
-public:
-    CFindFile();
-    virtual ~CFindFile();
-    CFindFile(const CFindFile&) = delete;
-    CFindFile& operator=(const CFindFile&) = delete;
-
-    // Starts a search; false with the last error (2 when nothing matches, 3 for a missing directory).
-    bool First(const std::wstring& szPattern, SFindData& data);
-    // Next match; false with kErrorNoMoreFiles at the end.
-    bool Next(SFindData& data);
-    void Close();
-
-private:
-    struct SState;
-    std::unique_ptr<SState> m_pState;
-};
-
-// Windows' wildcard match of a file name (case-insensitive; "*.*" matches every name).
+// Windows' wildcard match of a file name (case-insensitive; "*.*" matches every name; see
+// WildcardPattern.h).
 bool MatchesWildcard(const std::wstring& szPattern, const std::wstring& szName);
 
 // Full path of the running executable (/proc/self/exe).

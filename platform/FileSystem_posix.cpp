@@ -1,21 +1,19 @@
 // File-system calls with Windows semantics on Linux: attributes from the mode bits and the
 // user.DOSATTRIB extended attribute, moves that never replace unless asked (renameat2), copies that
-// appear complete or not at all, and a directory search with Windows wildcards.
+// appear complete or not at all.
 #include "platform/FileSystem.h"
 
 #include "platform/Encoding.h"
+#include "platform/FileSystem_posix.h"
 #include "platform/SysError.h"
 #include "platform/SysError_posix.h"
-#include "platform/FileSystem_posix.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -341,12 +339,17 @@ int PlaceTemporary(const std::string& szTemp, const std::string& szTarget, bool 
     return 0;
 }
 
-bool HasWildcard(const std::wstring& szName)
+} // namespace
+
+bool DescribeNativePath(const std::string& szPath, SFindData& data)
 {
-    return szName.find_first_of(L"*?") != std::wstring::npos;
+    return DescribePath(szPath, data);
 }
 
-} // namespace
+uint32_t NativePathError(int nErrno, const std::string& szPath)
+{
+    return PathError(nErrno, szPath);
+}
 
 uint32_t GetFileAttributes(const std::wstring& szPath)
 {
@@ -896,122 +899,6 @@ bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes)
         return false;
     }
     return true;
-}
-
-struct CFindFile::SState
-{
-    std::string szDirectory;        // native directory, with trailing '/'
-    std::vector<std::string> names; // matching names, in order
-    size_t nNext = 0;
-};
-
-CFindFile::CFindFile() = default;
-
-CFindFile::~CFindFile() = default;
-
-void CFindFile::Close()
-{
-    m_pState.reset();
-}
-
-bool CFindFile::First(const std::wstring& szPattern, SFindData& data)
-{
-    Close();
-    const size_t nSlash = szPattern.rfind(kPathSeparator);
-    const std::wstring szDir =
-        nSlash == std::wstring::npos ? std::wstring() : szPattern.substr(0, nSlash + 1);
-    const std::wstring szName = nSlash == std::wstring::npos ? szPattern : szPattern.substr(nSlash + 1);
-    if (szName.empty())
-    {
-        SetLastError(szPattern.empty() ? kErrorPathNotFound : kErrorFileNotFound);
-        return false;
-    }
-    auto pState = std::make_unique<SState>();
-    pState->szDirectory = NativePath(szDir);
-    const std::string szOpen = pState->szDirectory.empty() ? std::string(".") : pState->szDirectory;
-
-    if (!HasWildcard(szName))
-    {
-        const std::string szFull = pState->szDirectory + NativePath(szName);
-        struct stat st
-        {
-        };
-        if (::lstat(szFull.c_str(), &st) != 0)
-        {
-            return FailPath(errno, szFull);
-        }
-        pState->names.push_back(NativePath(szName));
-    }
-    else
-    {
-        DIR* pDir = ::opendir(szOpen.c_str());
-        if (pDir == nullptr)
-        {
-            const int nErr = errno;
-            SetLastError(nErr == ENOENT || nErr == ENOTDIR ? kErrorPathNotFound : ErrorFromErrno(nErr));
-            return false;
-        }
-        std::vector<std::pair<std::wstring, std::string>> matches;
-        while (dirent* pEntry = ::readdir(pDir))
-        {
-            const std::string szEntry(pEntry->d_name);
-            const std::wstring szWide = WidePath(szEntry);
-            if (MatchesWildcard(szName, szWide))
-            {
-                matches.emplace_back(szWide, szEntry);
-            }
-        }
-        ::closedir(pDir);
-        // "." and ".." first, then by name without regard to case, as NTFS lists them.
-        auto rank = [](const std::string& s) { return s == "." ? 0 : s == ".." ? 1 : 2; };
-        std::sort(matches.begin(), matches.end(),
-                  [&](const auto& a, const auto& b)
-                  {
-                      const int ra = rank(a.second);
-                      const int rb = rank(b.second);
-                      if (ra != rb)
-                      {
-                          return ra < rb;
-                      }
-                      const int c = CompareNoCase(a.first, b.first);
-                      return c != 0 ? c < 0 : a.second < b.second;
-                  });
-        for (auto& m : matches)
-        {
-            pState->names.push_back(std::move(m.second));
-        }
-    }
-    m_pState = std::move(pState);
-    if (!Next(data))
-    {
-        Close();
-        SetLastError(kErrorFileNotFound);
-        return false;
-    }
-    return true;
-}
-
-bool CFindFile::Next(SFindData& data)
-{
-    if (!m_pState)
-    {
-        SetLastError(kErrorInvalidHandle);
-        return false;
-    }
-    while (m_pState->nNext < m_pState->names.size())
-    {
-        const std::string& szName = m_pState->names[m_pState->nNext++];
-        SFindData found;
-        // An entry removed since the listing is skipped.
-        if (DescribePath(m_pState->szDirectory + szName, found))
-        {
-            found.szName = WidePath(szName);
-            data = std::move(found);
-            return true;
-        }
-    }
-    SetLastError(kErrorNoMoreFiles);
-    return false;
 }
 
 std::wstring GetExecutablePath()

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-60}"
 dir=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DTARVIK_FUZZ=ON -DTARVIK_TESTS=OFF
-cmake --build "$dir" -j "$(nproc)"
+cmake --build "$dir" -j "$(nproc)" -t tarvik_fuzzers
 shopt -s nullglob
 targets=("$dir"/fuzz/fuzz_*)
 if ((${#targets[@]} == 0)); then

@@ -97,31 +97,30 @@ bool CFileFindEx::FindFile(const std::wstring& szPath, const std::wstring& szInc
         szPattern = szPath;
     }
 
-    if (!First(szPattern, m_data))
-        return false;
-    while (!PassesFilter(m_data))
-    {
-        if (!Next(m_data))
-            return false;
-    }
-    return true;
+    // The search asks WantsEntry for every name it reads: what it hands out has passed the filter.
+    return First(szPattern, m_data);
 }
 
 bool CFileFindEx::FindNextFile()
 {
-    do
-    {
-        if (!Next(m_data))
-            return false;
-    } while (!PassesFilter(m_data));
-    return true;
+    return Next(m_data);
+}
+
+bool CFileFindEx::WantsEntry(const std::wstring& szName, bool bDirectory)
+{
+    return PassesFilter(szName, bDirectory);
 }
 
 bool CFileFindEx::PassesFilter(const platform::SFindData& data) const
 {
-    if (!m_bFiltering || (data.nAttributes & platform::kAttributeDirectory) != 0)
+    return PassesFilter(data.szName, (data.nAttributes & platform::kAttributeDirectory) != 0);
+}
+
+bool CFileFindEx::PassesFilter(const std::wstring& szEntryName, bool bDirectory) const
+{
+    if (!m_bFiltering || bDirectory)
         return true;
-    std::wstring szName = LowerCase(data.szName);
+    std::wstring szName = LowerCase(szEntryName);
     bool bIncluded = m_includes.empty();
     for (const std::wregex& pattern : m_includes)
     {

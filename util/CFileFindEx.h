@@ -1,5 +1,7 @@
 // A directory search that passes only the entries whose names match include masks and no exclude
 // mask. Masks are wildcard masks (or regular expressions) joined by "|"; matching ignores letter case.
+// The filter is applied to each name as the directory is read, so that entries it rejects are never
+// described (no attributes or times are read for them).
 #pragma once
 
 #include "platform/FileSystem.h"
@@ -38,11 +40,16 @@ public:
 
     // The filter for one entry, with the masks of the current search.
     bool PassesFilter(const platform::SFindData& data) const;
+    // The same for a name and whether it is a directory.
+    bool PassesFilter(const std::wstring& szName, bool bDirectory) const;
 
     size_t GetIncludeCount() const { return m_includes.size(); }
     size_t GetExcludeCount() const { return m_excludes.size(); }
     // The error code of the last mask that failed to parse (0 when none did).
     int GetLastRegexError() const { return m_nRegexError; }
+
+protected:
+    bool WantsEntry(const std::wstring& szName, bool bDirectory) override;
 
 private:
     void Compile(const std::wstring& szMasks, std::vector<std::wregex>& patterns);

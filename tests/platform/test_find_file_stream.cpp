@@ -1,0 +1,135 @@
+// The directory search read as it goes: the byte-level match of plain ASCII names agrees with the
+// general one, names the system stores in any bytes are matched and handed out intact, entries
+// removed during a search are never handed out, and the name filter of a derived finder sees which
+// entries are directories.
+#include "platform/FileSystem.h"
+#include "platform/FindFile.h"
+#include "platform/FileSystem_posix.h"
+#include "platform/SysError.h"
+#include "platform/WildcardPattern.h"
+#include "test_platform_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace platform;
+using platform_test::CTempDir;
+using platform_test::WriteBytes;
+
+namespace
+{
+
+std::set<std::string> ListNames(CFindFile& find, const std::wstring& szPattern)
+{
+    std::set<std::string> names;
+    SFindData data;
+    for (bool bFound = find.First(szPattern, data); bFound; bFound = find.Next(data))
+        names.insert(NativePath(data.szName));
+    return names;
+}
+
+} // namespace
+
+TEST(WildcardPatternTest, AsciiMatchAgreesWithTheGeneralMatch)
+{
+    const char* patterns[] = {"*.txt", "*.*",   "*",  "*.", "a?.txt", "?",
+                              "*.t?t", "A*B*C", "*x", ".*", "a.b.*"};
+    const char* names[] = {"a.txt", "A.TXT",  "x.y.txt", "c.txt.bak", "txt",   ".",
+                           "..",    "ab.txt", "a.txt.",  "abc.txt",   "aXbYc", "ABC",
+                           "x",     "",       ".hidden", "a.b.c",     "noext", "a.tyt"};
+    for (const char* szPattern : patterns)
+    {
+        const CWildcardPattern pattern(WidePath(szPattern));
+        ASSERT_TRUE(pattern.IsAscii());
+        for (const char* szName : names)
+        {
+            const std::string sz(szName);
+            EXPECT_EQ(pattern.MatchesAscii(sz.data(), sz.size()), pattern.Matches(WidePath(sz)))
+                << szPattern << " on " << szName;
+            EXPECT_EQ(pattern.Matches(WidePath(sz)), MatchesWildcard(WidePath(szPattern), WidePath(sz)));
+        }
+    }
+    EXPECT_FALSE(CWildcardPattern(L"r\xE4*").IsAscii());
+}
+
+TEST(FindFileStreamTest, NamesInAnyBytesAreMatchedAndHandedOutIntact)
+{
+    CTempDir dir;
+    const std::string szLatin1 = "caf\xE9.txt"; // not UTF-8
+    const std::string szUtf8 = "\xC3\x84rger.TXT";
+    for (const std::string& sz : {szLatin1, szUtf8, std::string("plain.txt"), std::string("other.pdf")})
+        WriteBytes(dir.Native(sz), "x");
+    CFindFile find;
+    EXPECT_EQ(ListNames(find, dir.Wide("*.txt")), (std::set<std::string>{szLatin1, szUtf8, "plain.txt"}));
+    EXPECT_EQ(ListNames(find, dir.Wide("\xC3\xA4*")), (std::set<std::string>{szUtf8})); // ä matches Ä
+    EXPECT_EQ(ListNames(find, dir.Wide("*.pdf")), (std::set<std::string>{"other.pdf"}));
+}
+
+TEST(FindFileStreamTest, EntriesRemovedDuringTheSearchAreNotHandedOut)
+{
+    CTempDir dir;
+    for (int n = 0; n < 300; ++n)
+        WriteBytes(dir.Native("f" + std::to_string(n) + ".txt"), "x");
+    CFindFile find;
+    SFindData data;
+    ASSERT_TRUE(find.First(dir.Wide("*.txt"), data));
+    const std::string szFirst = NativePath(data.szName);
+    for (int n = 0; n < 300; ++n)
+    {
+        const std::string szName = "f" + std::to_string(n) + ".txt";
+        if (szName != szFirst)
+            ::unlink(dir.Native(szName).c_str());
+    }
+    EXPECT_FALSE(find.Next(data));
+    EXPECT_EQ(GetLastError(), kErrorNoMoreFiles);
+    EXPECT_FALSE(find.Next(data)); // and stays at the end
+}
+
+namespace
+{
+
+// Takes only names beginning with "keep", and notes what it was told of each name.
+class CKeepingFinder : public CFindFile
+{
+public:
+    std::set<std::string> m_directories;
+    std::set<std::string> m_asked;
+
+protected:
+    bool WantsEntry(const std::wstring& szName, bool bDirectory) override
+    {
+        const std::string szNative = NativePath(szName);
+        m_asked.insert(szNative);
+        if (bDirectory)
+            m_directories.insert(szNative);
+        return szNative.rfind("keep", 0) == 0;
+    }
+};
+
+} // namespace
+
+TEST(FindFileStreamTest, FilterOfADerivedFinderSeesDirectoriesAndDecides)
+{
+    CTempDir dir;
+    WriteBytes(dir.Native("keep.txt"), "x");
+    WriteBytes(dir.Native("drop.txt"), "x");
+    ASSERT_EQ(::mkdir(dir.Native("keepdir").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(dir.Native("keepdir").c_str(), dir.Native("keeplink").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.Native("missing").c_str(), dir.Native("keepdangling").c_str()), 0);
+
+    CKeepingFinder find;
+    EXPECT_EQ(ListNames(find, dir.Wide("*")),
+              (std::set<std::string>{"keep.txt", "keepdir", "keeplink", "keepdangling"}));
+    EXPECT_EQ(find.m_directories, (std::set<std::string>{".", "..", "keepdir", "keeplink"}));
+    // Only names that the pattern matched are asked about.
+    find.m_asked.clear();
+    EXPECT_EQ(ListNames(find, dir.Wide("*.txt")), (std::set<std::string>{"keep.txt"}));
+    EXPECT_EQ(find.m_asked, (std::set<std::string>{"keep.txt", "drop.txt"}));
+    // A search for one path asks too.
+    EXPECT_EQ(ListNames(find, dir.Wide("drop.txt")), (std::set<std::string>{}));
+}
