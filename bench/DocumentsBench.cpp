@@ -30,8 +30,8 @@ std::string MakePdf(const std::string& szDir, int nPages)
                             << " { 72 720 moveto (Page ) show 8 string cvs show showpage } for\n";
     CTestProcess::SOptions options;
     options.m_outputFile = "/dev/null";
-    if (CTestProcess::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-sPAPERSIZE=a4", "-o",
-                           szPath, szScript},
+    if (CTestProcess::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                           "-sPAPERSIZE=a4", "-o", szPath, szScript},
                           options) != 0)
     {
         std::fprintf(stderr, "gs failed for %d pages\n", nPages);

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +31,6 @@
 #include <map>
 #include <poll.h>
 #include <set>
-#include <csignal>
 #include <sstream>
 #include <string>
 #include <sys/inotify.h>
@@ -467,10 +467,12 @@ void RunIdle(const SLayout& layout, int nSeconds)
     WriteIni(layout, 2);
     CTestProcess service;
     StartService(layout, service);
-    if (!tests::WaitUntil([&]
-                          { return ReadFile(layout.m_bin / "tarvik.log").find("monitoring service started") !=
-                                   std::string::npos; },
-                          30s))
+    if (!tests::WaitUntil(
+            [&] {
+                return ReadFile(layout.m_bin / "tarvik.log").find("monitoring service started") !=
+                       std::string::npos;
+            },
+            30s))
         Fail("tarvik did not start");
     std::this_thread::sleep_for(1s); // the first pass and the watch are under way
     std::vector<int> threads;
@@ -481,8 +483,9 @@ void RunIdle(const SLayout& layout, int nSeconds)
     CTestProcess::SOptions options;
     options.m_outputFile = layout.m_root / "strace.err";
     options.m_bAppendOutput = true;
-    if (!strace.Start({"strace", "-f", "-tt", "-e", "trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep",
-                       "-o", trace.string(), "-p", std::to_string(service.Pid())},
+    if (!strace.Start({"strace", "-f", "-tt", "-e",
+                       "trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep", "-o",
+                       trace.string(), "-p", std::to_string(service.Pid())},
                       options))
         Fail("strace could not be started: " + strace.Error());
     std::this_thread::sleep_for(std::chrono::seconds(nSeconds));

@@ -96,8 +96,9 @@ TEST_F(CFMParamsTest, SaveWritesEveryKeyInOrderAndLoadsBack)
 
 TEST_F(CFMParamsTest, DirectoriesGainTheSeparatorOnLoadAndKeepItOnSave)
 {
-    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
-               Utf16Ini(L"[General]\r\nTxtInDir=/in\r\nTxtOutDir=\r\nPdfDefDir=/pdf/\r\nTxtErrDir=/err\r\n")));
+    ASSERT_TRUE(WriteFile(
+        NativePath("tarvik.ini"),
+        Utf16Ini(L"[General]\r\nTxtInDir=/in\r\nTxtOutDir=\r\nPdfDefDir=/pdf/\r\nTxtErrDir=/err\r\n")));
     {
         CTestParams params(WidePath("tarvik.ini"));
         EXPECT_EQ(params.m_szTxtInDir, L"/in/");
@@ -114,8 +115,8 @@ TEST_F(CFMParamsTest, DirectoriesGainTheSeparatorOnLoadAndKeepItOnSave)
 TEST_F(CFMParamsTest, EightBitIniIsConvertedAndLoaded)
 {
     ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=8\r\n"
-                                         "[E-mail]\r\nEmPort=abc\r\nEmSubject=" +
-                                             std::string(5000, 'x') + "\r\n"));
+                                                    "[E-mail]\r\nEmPort=abc\r\nEmSubject=" +
+                                                        std::string(5000, 'x') + "\r\n"));
     CTestParams params(WidePath("tarvik.ini"));
     EXPECT_EQ(params.m_szTxtInDir, L"/sp\u00E4ol/");
     EXPECT_EQ(params.m_nAttempts, 8);
@@ -128,8 +129,9 @@ TEST_F(CFMParamsTest, EightBitIniIsConvertedAndLoaded)
 TEST_F(CFMParamsTest, Utf8MarkHidesTheFirstSection)
 {
     // The UTF-8 mark's three bytes become three characters in front of "[General]".
-    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
-               "\xEF\xBB\xBF[General]\r\nAttemptTimeout=9\r\nTxtInDir=/x\r\n[E-mail]\r\nEmPort=2525\r\n"));
+    ASSERT_TRUE(
+        WriteFile(NativePath("tarvik.ini"),
+                  "\xEF\xBB\xBF[General]\r\nAttemptTimeout=9\r\nTxtInDir=/x\r\n[E-mail]\r\nEmPort=2525\r\n"));
     CTestParams params(WidePath("tarvik.ini"));
     EXPECT_EQ(params.m_nAttemptTimeout, 5);
     EXPECT_EQ(params.m_szTxtInDir, L"");
@@ -141,7 +143,7 @@ TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
 {
     // An 8-bit file, so that the first access after the takeover has work to do: the conversion.
     ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
-               "[General]\r\nAttemptTimeout=17\r\nTxtInDir=/keep\r\n[E-mail]\r\nEmPort=2525\r\n"));
+                          "[General]\r\nAttemptTimeout=17\r\nTxtInDir=/keep\r\n[E-mail]\r\nEmPort=2525\r\n"));
     // The mutex outlives its dead holder only while another process keeps a handle to it.
     std::filesystem::create_directory(NativePath("keeper"));
     CIniFile keeper(WidePath("keeper/tarvik.ini"));

@@ -63,7 +63,7 @@ TEST_F(CIniFileTest, EightBitFileIsConvertedOnce)
 {
     ASSERT_TRUE(WriteFile(NativePath("tarvik.ini.tmp"), "left over from a crash"));
     ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
-               "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=7\n[E-mail]\r\nEmPort=2525\n"));
+                          "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=7\n[E-mail]\r\nEmPort=2525\n"));
 
     CIniFile ini(WidePath("tarvik.ini"));
     // Each byte becomes the character of the same code, every line ends with CR LF, and the line
@@ -108,7 +108,8 @@ TEST_F(CIniFileTest, WriteErrorDuringConversionKeepsTheFile)
 
     // The converted copy is twice the size of the original, so it cannot be written whole.
     CTestProcess probe;
-    ASSERT_TRUE(StartProbe(probe, {"limited", NativePath("tarvik.ini"), std::to_string(szOriginal.size() + 100)}));
+    ASSERT_TRUE(
+        StartProbe(probe, {"limited", NativePath("tarvik.ini"), std::to_string(szOriginal.size() + 100)}));
     std::string szLine;
     ASSERT_TRUE(probe.ReadLine(60000, szLine));
     EXPECT_EQ(szLine, "opened");
@@ -132,8 +133,9 @@ TEST_F(CIniFileTest, UnreadableIniPathIsLeftAlone)
 
 TEST_F(CIniFileTest, ValuesAreCutTo4095Characters)
 {
-    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
-               "\xFF\xFE" + Utf16Le(L"[E-mail]\r\nEmSubject=" + std::wstring(5000, L's') + L"\r\n")));
+    ASSERT_TRUE(
+        WriteFile(NativePath("tarvik.ini"),
+                  "\xFF\xFE" + Utf16Le(L"[E-mail]\r\nEmSubject=" + std::wstring(5000, L's') + L"\r\n")));
     CIniFile ini(WidePath("tarvik.ini"));
     EXPECT_EQ(ini.ReadString(L"E-mail", L"EmSubject", L""), std::wstring(4095, L's'));
 }

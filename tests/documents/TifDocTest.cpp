@@ -143,8 +143,8 @@ TEST_F(TifDocTest, OtherLayoutsOpenWhenCompleteOnly)
     for (const auto& [szName, szOptions] : layouts)
     {
         const std::string szFile = m_dir.Native(szName + ".tif");
-        ASSERT_EQ(0,
-                  CTestProcess::Shell("tiffcp " + szOptions + " '" + m_dir.Native("gray.tif") + "' '" + szFile + "'"));
+        ASSERT_EQ(0, CTestProcess::Shell("tiffcp " + szOptions + " '" + m_dir.Native("gray.tif") + "' '" +
+                                         szFile + "'"));
         CTifDoc doc(m_dir.Wide(szName + ".tif"));
         ASSERT_TRUE(doc.Open(2)) << szName;
         EXPECT_EQ(2, doc.GetPagesCount()) << szName;
@@ -278,8 +278,7 @@ TEST_F(TifDocTest, AppendAddsTheOtherFilesPages)
     ASSERT_TRUE(MakeTiff(m_dir.Native("two.tif"), 2));
     CTifDoc doc(m_dir.Wide("three.tif"));
     std::wstring szError;
-    ASSERT_TRUE(doc.Append(m_dir.Wide("two.tif"), szError))
-        << std::string(szError.begin(), szError.end());
+    ASSERT_TRUE(doc.Append(m_dir.Wide("two.tif"), szError)) << std::string(szError.begin(), szError.end());
     EXPECT_EQ(SizesOfPages({1, 2, 3, 1, 2}), ReadPageSizes(m_dir.Native("three.tif")));
     ASSERT_TRUE(doc.Open(5));
     EXPECT_EQ(5, doc.GetPagesCount());

@@ -28,9 +28,10 @@ bool MakeTiff(const std::string& szPath, int nPages, const std::string& szDevice
     std::string szJoin = "tiffcp " + (szCompression.empty() ? std::string() : "-c " + szCompression + " ");
     for (int n = 1; n <= nPages; ++n)
         szJoin += "'" + szWork + "/p" + std::to_string(n) + ".tif' ";
-    const bool bMade = CTestProcess::Shell("gs -q -dSAFER -dNOPAUSE -dBATCH -r72 -sDEVICE=" + szDevice +
-                                  " -sOutputFile='" + szWork + "/p%d.tif' '" + szWork + "/pages.ps'") == 0 &&
-                       CTestProcess::Shell(szJoin + "'" + szPath + "'") == 0;
+    const bool bMade =
+        CTestProcess::Shell("gs -q -dSAFER -dNOPAUSE -dBATCH -r72 -sDEVICE=" + szDevice + " -sOutputFile='" +
+                            szWork + "/p%d.tif' '" + szWork + "/pages.ps'") == 0 &&
+        CTestProcess::Shell(szJoin + "'" + szPath + "'") == 0;
     std::filesystem::remove_all(szWork);
     if (!bMade)
         ADD_FAILURE() << "could not make " << szPath;

@@ -1,5 +1,5 @@
-// Test support for the TIFF document: TIFF files made by independent tools (Ghostscript renders the pages, libtiff's tiffcp joins them), and an independent reader of
-// TIFF page sizes on libtiff.
+// Test support for the TIFF document: TIFF files made by independent tools (Ghostscript renders the pages,
+// libtiff's tiffcp joins them), and an independent reader of TIFF page sizes on libtiff.
 #pragma once
 
 #include <string>

@@ -9,12 +9,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <regex>
-#include <csignal>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -116,8 +116,8 @@ TEST_F(ServiceTest, ReleasesPdfTiffAndSubdirectoryControlFilesAndLogsSixFields)
     WriteIni(10, 1, (m_root / "in").string());
     fs::path pdf = MakePdf("invoice.pdf");
     fs::path tif = m_root / "docs" / "fax.tif";
-    ASSERT_EQ(CTestProcess::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=tiffg4", "-r100", "-o", tif.string(),
-                          "-c", "showpage showpage showpage"}),
+    ASSERT_EQ(CTestProcess::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=tiffg4", "-r100", "-o",
+                                 tif.string(), "-c", "showpage showpage showpage"}),
               0);
     CTestProcess* pService = Start();
 
@@ -213,7 +213,8 @@ TEST_F(ServiceTest, GivesUpAfterAttemptsMailsTheControlFileAndMovesItToErrorDire
         std::string szOut = m_root / "parsed.txt";
         CTestProcess::SOptions options;
         options.m_outputFile = szOut;
-        ASSERT_EQ(CTestProcess::Run({"/usr/bin/python3", std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py",
+        ASSERT_EQ(CTestProcess::Run({"/usr/bin/python3",
+                                     std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py",
                                      msg.m_szEmlPath, "--extract", extract.string()},
                                     options),
                   0);
@@ -259,8 +260,8 @@ TEST_F(ServiceTest, ReleasesOnlyAfterTheWriterClosedTheDocument)
     std::ofstream(m_root / "writer.py") << szScript;
     CTestProcess* pService = Start();
     CTestProcess writer;
-    ASSERT_TRUE(writer.Start(
-        {"/usr/bin/python3", (m_root / "writer.py").string(), source.string(), target.string(), done.string()}))
+    ASSERT_TRUE(writer.Start({"/usr/bin/python3", (m_root / "writer.py").string(), source.string(),
+                              target.string(), done.string()}))
         << writer.Error();
     WriteControl(m_root / "in" / "g.txt", "File: " + target.string() + "\r\n", true);
 

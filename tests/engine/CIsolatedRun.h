@@ -41,7 +41,8 @@ public:
         options.m_outputFile = directory / "output.txt";
         options.m_environment = {{kChildVariable, "1"}};
         const int nResult = CTestProcess::Run(
-            {exe.string(), std::string("--gtest_filter=") + pInfo->test_suite_name() + "." + pInfo->name()}, options);
+            {exe.string(), std::string("--gtest_filter=") + pInfo->test_suite_name() + "." + pInfo->name()},
+            options);
         const std::string szOutput = tests::ReadFile(options.m_outputFile);
         EXPECT_EQ(nResult, 0) << szOutput;
         // A filter that matched nothing would pass without running anything.

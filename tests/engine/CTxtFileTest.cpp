@@ -1,8 +1,8 @@
 // Processing of control files on real files: the age rule, PdfDefDir, the move to the outgoing
 // directory's root, a target that must not be overwritten, the give-up with its report mail through
 // a real SMTP server, and the log records written to the real log file.
-#include "config/CFMParams.h"
 #include "engine/CTxtFile.h"
+#include "config/CFMParams.h"
 #include "engine/CTxtFiles.h"
 #include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CSmtpSink.h"
@@ -107,7 +107,10 @@ protected:
     }
 
     CIsolatedEnvironment m_env{CIsolatedEnvironment::kPdfLibrary | CIsolatedEnvironment::kHeadless};
-    const fs::path m_root = m_env.Directory().Path();
+    // A long root, as a spool directory may be: the report mail folds the control file's longer lines.
+    const fs::path m_root =
+        m_env.Directory().Path() /
+        ("txtfile-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::string m_logPath;
     std::unique_ptr<CTestParams> m_pParams;
 };

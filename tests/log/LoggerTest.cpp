@@ -283,11 +283,12 @@ TEST(CLoggerViewer, ShowLogStartsTheViewerBesideTheExecutableWithItsArguments)
     const fs::path probe = dir.Path() / "probe";
     fs::copy_file(LOG_DEBUG_PROBE, probe);
     const fs::path output = dir.Path() / "viewer-args.txt";
-    tests::WriteFile(dir.Path() / "logvista",
-                              "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + output.string() + ".tmp\"\nmv \"" +
-                                  output.string() + ".tmp\" \"" + output.string() + "\"\n");
-    fs::permissions(dir.Path() / "logvista", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                                 fs::perms::others_read | fs::perms::others_exec);
+    tests::WriteFile(dir.Path() / "logvista", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + output.string() +
+                                                  ".tmp\"\nmv \"" + output.string() + ".tmp\" \"" +
+                                                  output.string() + "\"\n");
+    fs::permissions(dir.Path() / "logvista", fs::perms::owner_all | fs::perms::group_read |
+                                                 fs::perms::group_exec | fs::perms::others_read |
+                                                 fs::perms::others_exec);
     const fs::path log = dir.Path() / "tarvik.log";
     tests::WriteFile(log, "kept\r\n");
     ASSERT_EQ(CTestProcess::Run({probe.string(), "--show-log", log.string()}), 0);

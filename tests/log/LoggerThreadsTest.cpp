@@ -158,9 +158,9 @@ TEST(CLoggerThreads, RecordsOfConcurrentProcessesNeverInterleave)
     CTestProcess::SOptions options;
     options.m_outputFile = "/dev/null";
     for (int p = 0; p < kProcesses; ++p)
-        ASSERT_TRUE(writers[p].Start({LOG_DEBUG_PROBE, "--flood", szLog, std::to_string(p),
-                                      std::to_string(kRecordsPerProcess)},
-                                     options))
+        ASSERT_TRUE(writers[p].Start(
+            {LOG_DEBUG_PROBE, "--flood", szLog, std::to_string(p), std::to_string(kRecordsPerProcess)},
+            options))
             << writers[p].Error();
     for (CTestProcess& writer : writers)
         EXPECT_EQ(writer.Wait(), 0);

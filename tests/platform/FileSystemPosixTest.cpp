@@ -33,7 +33,9 @@ TEST(FileAttributesTest, ReadOnlyFollowsTheWriteBitsAndMissingPathsAreTold)
     EXPECT_EQ(nAttributes & (kAttributeReadOnly | kAttributeDirectory), 0u);
 
     ASSERT_TRUE(SetFileAttributes(dir.Wide("a.txt"), kAttributeReadOnly));
-    struct stat st{};
+    struct stat st
+    {
+    };
     ::stat(dir.Native("a.txt").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0222, 0u);
     EXPECT_TRUE(GetFileAttributes(dir.Wide("a.txt")) & kAttributeReadOnly);
@@ -76,8 +78,12 @@ TEST(FileAttributesTest, HiddenAndSystemLiveInTheDosAttribute)
 
 TEST(MoveTest, AcrossFileSystemsCopiesFlushesAndThenRemovesTheSource)
 {
-    struct stat stTmp{};
-    struct stat stShm{};
+    struct stat stTmp
+    {
+    };
+    struct stat stShm
+    {
+    };
     if (::stat("/tmp", &stTmp) != 0 || ::stat("/dev/shm", &stShm) != 0 || stTmp.st_dev == stShm.st_dev)
     {
         GTEST_SKIP() << "/dev/shm is not a file system of its own here";
@@ -101,14 +107,18 @@ TEST(MoveTest, AcrossFileSystemsCopiesFlushesAndThenRemovesTheSource)
     ASSERT_TRUE(MoveFile(from.Wide("doc.txt"), to.Wide("doc.txt"), kMoveCopyAllowed));
     EXPECT_FALSE(PathExists(from.Native("doc.txt")));
     EXPECT_EQ(ReadFile(to.Native("doc.txt")), "File: a.pdf\r\n");
-    struct stat st{};
+    struct stat st
+    {
+    };
     ::stat(to.Native("doc.txt").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
-    EXPECT_EQ(ListDirectory(to.Path()), (std::vector<std::string>{"doc.txt", "taken.txt"})) << "no temporary left";
+    EXPECT_EQ(ListDirectory(to.Path()), (std::vector<std::string>{"doc.txt", "taken.txt"}))
+        << "no temporary left";
 
     WriteFile(from.Native("again.txt"), "replacement");
-    ASSERT_TRUE(MoveFile(from.Wide("again.txt"), to.Wide("taken.txt"), kMoveCopyAllowed | kMoveReplaceExisting));
+    ASSERT_TRUE(
+        MoveFile(from.Wide("again.txt"), to.Wide("taken.txt"), kMoveCopyAllowed | kMoveReplaceExisting));
     EXPECT_EQ(ReadFile(to.Native("taken.txt")), "replacement");
 }
 
@@ -119,7 +129,9 @@ TEST(CopyTest, CopyKeepsContentAndModeAndRefusesAnExistingTargetWhenAsked)
     ::chmod(dir.Native("src.pdf").c_str(), 0600);
     ASSERT_TRUE(CopyFile(dir.Wide("src.pdf"), dir.Wide("copy.pdf"), true));
     EXPECT_EQ(ReadFile(dir.Native("copy.pdf")), std::string(200000, 'p'));
-    struct stat st{};
+    struct stat st
+    {
+    };
     ::stat(dir.Native("copy.pdf").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 

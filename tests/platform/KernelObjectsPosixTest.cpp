@@ -44,7 +44,9 @@ TEST_F(KernelObjectsPosixTest, NamedObjectsAreOpenToEveryUser)
     EXPECT_EQ(NamedObjectsDirectory(), m_env.ObjectsDir());
     for (const char* szFile : {"Global%5Cshared", "Global%5Cshared.fifo"})
     {
-        struct stat st{};
+        struct stat st
+        {
+        };
         ASSERT_EQ(::stat(ObjectFile(szFile).c_str(), &st), 0) << szFile;
         EXPECT_EQ(st.st_mode & 0777, 0666u) << szFile;
     }
@@ -54,16 +56,17 @@ TEST_F(KernelObjectsPosixTest, NamedObjectsAreOpenToEveryUser)
         GTEST_SKIP() << "needs root and setpriv to act as another user";
     }
     // The helper runs as nobody, from a copy that nobody may execute, in a directory nobody may write.
+    ::chmod(m_env.Directory().Path().c_str(), 0711);
     ::chmod(m_env.ObjectsDir().c_str(), 01777);
     const std::string szHelper = ObjectFile("helper");
     std::filesystem::copy_file(TARVIK_PLATFORM_HELPER, szHelper);
     ASSERT_EQ(::chmod(szHelper.c_str(), 0755), 0);
     const std::string szStamp = ObjectFile("stamp-nobody");
     SProcessInfo info;
-    ASSERT_TRUE(CreateProcessFromCommandLine(
-        WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " + szHelper +
-                 " set-event Global\\shared 0 " + szStamp),
-        info));
+    ASSERT_TRUE(
+        CreateProcessFromCommandLine(WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                              szHelper + " set-event Global\\shared 0 " + szStamp),
+                                     info));
     m_helpers.push_back(info.nProcessId);
     EXPECT_EQ(WaitForSingleObject(h, 10000), kWaitObject0);
     uint32_t nCode = 99;

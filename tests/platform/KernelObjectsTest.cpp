@@ -1,6 +1,6 @@
 // Events, named events and named mutexes: waits across threads and across real processes.
-#include "platform/FileSystem.h"
 #include "platform/KernelObjects.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SysError.h"
 #include "tests/support/CIsolatedEnvironment.h"

@@ -40,10 +40,12 @@ TEST(SysErrorTest, LastErrorIsPerThread)
 {
     SetLastError(kErrorAccessDenied);
     uint32_t nOther = 1;
-    std::thread t([&] {
-        nOther = GetLastError();
-        SetLastErrorFromErrno(ENOENT);
-    });
+    std::thread t(
+        [&]
+        {
+            nOther = GetLastError();
+            SetLastErrorFromErrno(ENOENT);
+        });
     t.join();
     EXPECT_EQ(nOther, 0u);
     EXPECT_EQ(GetLastError(), kErrorAccessDenied);

@@ -16,7 +16,8 @@ TEST(CommandLineTest, SplitsLikeCommandLineToArgvW)
     EXPECT_EQ(SplitCommandLine(L"   "), Args{});
     EXPECT_EQ(SplitCommandLine(L"prog a  b\tc"), (Args{L"prog", L"a", L"b", L"c"}));
     // The program name: quotes group, backslashes stay.
-    EXPECT_EQ(SplitCommandLine(L"\"/opt/my apps/logvista\" /path x"), (Args{L"/opt/my apps/logvista", L"/path", L"x"}));
+    EXPECT_EQ(SplitCommandLine(L"\"/opt/my apps/logvista\" /path x"),
+              (Args{L"/opt/my apps/logvista", L"/path", L"x"}));
     EXPECT_EQ(SplitCommandLine(L"C:\\dir\\\"x y"), (Args{L"C:\\dir\\\"x", L"y"}));
     // The arguments, after the examples of the Windows documentation.
     EXPECT_EQ(SplitCommandLine(L"p \"abc\" d e"), (Args{L"p", L"abc", L"d", L"e"}));

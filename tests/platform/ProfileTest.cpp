@@ -23,8 +23,10 @@ TEST(ProfileTest, Utf16FileKeepsItsEncodingThroughWrites)
     ASSERT_TRUE(WritePrivateProfileString(L"General", L"AttemptTimeout", L"5", szIni));
     ASSERT_TRUE(WritePrivateProfileString(L"General", L"TxtInDir", L"/spool/in/\x20AC\xE4/", szIni));
     ASSERT_TRUE(WritePrivateProfileString(L"E-mail", L"EmPort", L"25", szIni));
-    EXPECT_EQ(ReadFile(dir.Native("tarvik.ini")),
-              Utf16Ini(L"[General]\r\nAttemptTimeout=5\r\nTxtInDir=/spool/in/\x20AC\xE4/\r\n[E-mail]\r\nEmPort=25\r\n"));
+    EXPECT_EQ(
+        ReadFile(dir.Native("tarvik.ini")),
+        Utf16Ini(
+            L"[General]\r\nAttemptTimeout=5\r\nTxtInDir=/spool/in/\x20AC\xE4/\r\n[E-mail]\r\nEmPort=25\r\n"));
     EXPECT_EQ(GetPrivateProfileString(L"General", L"TxtInDir", L"", szIni), L"/spool/in/\x20AC\xE4/");
     EXPECT_EQ(GetPrivateProfileInt(L"E-mail", L"EmPort", 0, szIni), 25);
 }
@@ -50,8 +52,9 @@ TEST(ProfileTest, NamesCompareWithoutCaseAndBlanksAreIgnored)
 {
     CTempDir dir;
     const std::wstring szIni = dir.Wide("a.ini");
-    WriteFile(dir.Native("a.ini"), "[ general ]\nattempttimeout = 7 \n[E-MAIL]\nDefEmail=  \"ops@example.org\"\n"
-                                    "[General]\nAttemptTimeout=99\n");
+    WriteFile(dir.Native("a.ini"),
+              "[ general ]\nattempttimeout = 7 \n[E-MAIL]\nDefEmail=  \"ops@example.org\"\n"
+              "[General]\nAttemptTimeout=99\n");
     EXPECT_EQ(GetPrivateProfileInt(L"General", L"AttemptTimeout", 5, szIni), 7) << "the first section counts";
     EXPECT_EQ(GetPrivateProfileString(L"e-mail", L"DEFEMAIL", L"", szIni), L"ops@example.org");
     EXPECT_EQ(GetPrivateProfileString(L"E-mail", L"Missing", L"dflt  ", szIni), L"dflt");
@@ -59,8 +62,9 @@ TEST(ProfileTest, NamesCompareWithoutCaseAndBlanksAreIgnored)
     EXPECT_EQ(GetPrivateProfileString(L"S", L"x", L"d", dir.Wide("missing.ini")), L"d");
 
     ASSERT_TRUE(WritePrivateProfileString(L"GENERAL", L"ATTEMPTTIMEOUT", L"8", szIni));
-    EXPECT_EQ(ReadFile(dir.Native("a.ini")), "[ general ]\nattempttimeout=8\n[E-MAIL]\nDefEmail=  \"ops@example.org\"\n"
-                                               "[General]\nAttemptTimeout=99\n");
+    EXPECT_EQ(ReadFile(dir.Native("a.ini")),
+              "[ general ]\nattempttimeout=8\n[E-MAIL]\nDefEmail=  \"ops@example.org\"\n"
+              "[General]\nAttemptTimeout=99\n");
 }
 
 TEST(ProfileTest, WritesKeepEveryOtherLine)
@@ -93,8 +97,7 @@ TEST(ProfileTest, IntegersTakeSignAndLeadingDigits)
 {
     CTempDir dir;
     const std::wstring szIni = dir.Wide("int.ini");
-    WriteFile(dir.Native("int.ini"),
-               "[N]\na=42\nb=-17\nc=+5\nd=12abc\ne=abc\nf=\ng=  9\nh=0x10\n");
+    WriteFile(dir.Native("int.ini"), "[N]\na=42\nb=-17\nc=+5\nd=12abc\ne=abc\nf=\ng=  9\nh=0x10\n");
     EXPECT_EQ(GetPrivateProfileInt(L"N", L"a", 0, szIni), 42);
     EXPECT_EQ(GetPrivateProfileInt(L"N", L"b", 0, szIni), -17);
     EXPECT_EQ(GetPrivateProfileInt(L"N", L"c", 0, szIni), 5);

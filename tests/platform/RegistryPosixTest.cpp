@@ -17,14 +17,14 @@ using tests::ReadFile;
 namespace
 {
 
-class RegistryTest : public ::testing::Test
+class RegistryPosixTest : public ::testing::Test
 {
 protected:
     std::string HivePath(const std::string& szName) const { return (m_env.RegistryDir() / szName).string(); }
     CIsolatedEnvironment m_env;
 };
 
-TEST_F(RegistryTest, ValuesOfEveryKindRoundTripAndLieInReadableFiles)
+TEST_F(RegistryPosixTest, ValuesOfEveryKindRoundTripAndLieInReadableFiles)
 {
     EXPECT_EQ(CRegistryKey::HiveDirectory(EHive::LocalMachine), HivePath("HKEY_LOCAL_MACHINE"));
     CRegistryKey key;
@@ -58,7 +58,7 @@ TEST_F(RegistryTest, ValuesOfEveryKindRoundTripAndLieInReadableFiles)
     EXPECT_EQ(key.QueryString(L"Missing", szValue), kErrorFileNotFound);
 }
 
-TEST_F(RegistryTest, AnAdministratorsEditIsRead)
+TEST_F(RegistryPosixTest, AnAdministratorsEditIsRead)
 {
     const std::string szKeyDir = HivePath("HKEY_LOCAL_MACHINE/SOFTWARE/nordal/halvane");
     std::filesystem::create_directories(szKeyDir);
@@ -74,7 +74,7 @@ TEST_F(RegistryTest, AnAdministratorsEditIsRead)
     EXPECT_FALSE(PathExists(szKeyDir + "/debug"));
 }
 
-TEST_F(RegistryTest, AccessRightsAreChecked)
+TEST_F(RegistryPosixTest, AccessRightsAreChecked)
 {
     CRegistryKey key;
     ASSERT_EQ(key.Create(EHive::LocalMachine, L"Software\\Locked", kRegAllAccess), kErrorSuccess);

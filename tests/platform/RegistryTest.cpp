@@ -23,7 +23,8 @@ TEST_F(RegistryTest, KeysAreEnumeratedAndDeleted)
     CRegistryKey key;
     EXPECT_EQ(key.Open(EHive::CurrentUser, L"Software\\Nordal", kRegRead), kErrorFileNotFound);
     EXPECT_FALSE(key.IsOpen());
-    ASSERT_EQ(key.Create(EHive::CurrentUser, L"Software\\Nordal\\Tarvik\\Settings", kRegAllAccess), kErrorSuccess);
+    ASSERT_EQ(key.Create(EHive::CurrentUser, L"Software\\Nordal\\Tarvik\\Settings", kRegAllAccess),
+              kErrorSuccess);
     ASSERT_EQ(key.Create(EHive::CurrentUser, L"Software\\Nordal\\alpha", kRegAllAccess), kErrorSuccess);
     ASSERT_EQ(key.Create(EHive::CurrentUser, L"Software\\Nordal\\With/Slash%", kRegAllAccess), kErrorSuccess);
     ASSERT_EQ(key.Open(EHive::CurrentUser, L"software\\NORDAL", kRegAllAccess), kErrorSuccess);

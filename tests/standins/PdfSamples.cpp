@@ -30,9 +30,9 @@ std::string CPdfSamples::Ghostscript(const std::string& szName, int nPages)
     const std::string szPath = PathOf(szName);
     const std::string szScript = PathOf(szName + ".ps");
     tests::WriteFile(szScript, "/Helvetica findfont 48 scalefont setfont\n1 1 " + std::to_string(nPages) +
-                            " { 72 720 moveto (Page ) show 8 string cvs show showpage } for\n");
-    if (!Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-sPAPERSIZE=a4", "-dFIXEDMEDIA",
-              "-o", szPath, szScript}))
+                                   " { 72 720 moveto (Page ) show 8 string cvs show showpage } for\n");
+    if (!Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-sPAPERSIZE=a4",
+              "-dFIXEDMEDIA", "-o", szPath, szScript}))
         throw std::runtime_error("gs failed");
     return szPath;
 }
@@ -42,15 +42,15 @@ std::string CPdfSamples::Cairo(const std::string& szName, int nPages)
     const std::string szPath = PathOf(szName);
     const std::string szScript = PathOf(szName + ".py");
     tests::WriteFile(szScript, "import cairo, sys\n"
-                        "s = cairo.PDFSurface(sys.argv[1], 300, 400)\n"
-                        "c = cairo.Context(s)\n"
-                        "for n in range(1, int(sys.argv[2]) + 1):\n"
-                        "    c.select_font_face('sans')\n"
-                        "    c.set_font_size(36)\n"
-                        "    c.move_to(30, 80)\n"
-                        "    c.show_text('Page %d' % n)\n"
-                        "    c.show_page()\n"
-                        "s.finish()\n");
+                               "s = cairo.PDFSurface(sys.argv[1], 300, 400)\n"
+                               "c = cairo.Context(s)\n"
+                               "for n in range(1, int(sys.argv[2]) + 1):\n"
+                               "    c.select_font_face('sans')\n"
+                               "    c.set_font_size(36)\n"
+                               "    c.move_to(30, 80)\n"
+                               "    c.show_text('Page %d' % n)\n"
+                               "    c.show_page()\n"
+                               "s.finish()\n");
     if (!Run({"/usr/bin/python3", szScript, szPath, std::to_string(nPages)}))
         throw std::runtime_error("cairo failed");
     return szPath;
@@ -130,7 +130,8 @@ int CPdfSamples::QpdfPageCount(const std::string& szPath)
 std::string CPdfSamples::PageText(const std::string& szPath, int nPage)
 {
     const std::string szPage = std::to_string(nPage);
-    const std::string szText = CTestProcess::Output({"pdftotext", "-q", "-f", szPage, "-l", szPage, szPath, "-"});
+    const std::string szText =
+        CTestProcess::Output({"pdftotext", "-q", "-f", szPage, "-l", szPage, szPath, "-"});
     std::string szCollapsed;
     for (char ch : szText)
     {

@@ -29,7 +29,8 @@ CIsolatedEnvironment::~CIsolatedEnvironment()
 
 void CIsolatedEnvironment::Set(const char* szName, const char* szValue)
 {
-    if (std::none_of(m_saved.begin(), m_saved.end(), [&](const auto& saved) { return saved.first == szName; }))
+    if (std::none_of(m_saved.begin(), m_saved.end(),
+                     [&](const auto& saved) { return saved.first == szName; }))
     {
         const char* szOld = std::getenv(szName);
         m_saved.emplace_back(szName, szOld ? std::optional<std::string>(szOld) : std::nullopt);

@@ -52,8 +52,8 @@ public:
         m_szHost = szHost;
         const std::string szScript = std::string(TARVIK_SOURCE_DIR) + "/tests/support/smtp_sink.py";
         const std::string szPortFile = m_szDir + "/port";
-        if (!m_server.Start({"/usr/bin/python3", szScript, "--host", szHost, "--port", "0", "--maildir", MailDir(),
-                             "--port-file", szPortFile}))
+        if (!m_server.Start({"/usr/bin/python3", szScript, "--host", szHost, "--port", "0", "--maildir",
+                             MailDir(), "--port-file", szPortFile}))
             return Fail(m_server.Error());
         bool bEnded = false;
         const bool bReady = tests::WaitUntil(
@@ -70,7 +70,8 @@ public:
         if (bReady && !bEnded)
             return true;
         Stop();
-        return Fail(bEnded ? "smtp_sink.py ended before it was ready" : "smtp_sink.py did not become ready in time");
+        return Fail(bEnded ? "smtp_sink.py ended before it was ready"
+                           : "smtp_sink.py did not become ready in time");
     }
 
     // Stops the server; waits for it to end. Messages stay readable.
@@ -180,8 +181,8 @@ public:
                                                         const std::string& szExtractDir = std::string())
     {
         std::map<std::string, std::string> facts;
-        std::vector<std::string> args = {"/usr/bin/python3",
-                                         std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py", szEmlPath};
+        std::vector<std::string> args = {
+            "/usr/bin/python3", std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py", szEmlPath};
         if (!szExtractDir.empty())
             args.insert(args.end(), {"--extract", szExtractDir});
         int nResult = -1;

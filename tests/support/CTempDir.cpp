@@ -9,7 +9,8 @@ namespace fs = std::filesystem;
 
 CTempDir::CTempDir(const std::string& szPrefix, const fs::path& base)
 {
-    std::string szTemplate = ((base.empty() ? fs::temp_directory_path() : base) / ("tarvik-" + szPrefix + "-XXXXXX")).string();
+    std::string szTemplate =
+        ((base.empty() ? fs::temp_directory_path() : base) / ("tarvik-" + szPrefix + "-XXXXXX")).string();
     if (::mkdtemp(szTemplate.data()) == nullptr)
         throw std::runtime_error("cannot make a temporary directory from " + szTemplate);
     m_path = szTemplate;

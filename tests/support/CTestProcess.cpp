@@ -116,7 +116,8 @@ bool CTestProcess::ReadLine(int nTimeoutMs, std::string& szLine)
             return true;
         }
         const auto nLeft =
-            std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - std::chrono::steady_clock::now()).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - std::chrono::steady_clock::now())
+                .count();
         if (m_hOutput < 0 || nLeft <= 0)
             return false;
         pollfd pfd = {m_hOutput, POLLIN, 0};

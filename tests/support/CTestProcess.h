@@ -16,12 +16,12 @@
 // How a child of a test is started (see CTestProcess::Start).
 struct STestProcessOptions
 {
-    std::filesystem::path m_workingDir;  // empty: the test's own
-    std::filesystem::path m_outputFile;  // standard output and error go there (empty: inherited)
-    bool m_bAppendOutput = false;        // append to m_outputFile instead of truncating it
-    bool m_bPipeOutput = false;          // standard output to a pipe read by ReadLine/ReadAll
-    bool m_bPipeErrors = false;          // with m_bPipeOutput: standard error into the same pipe
-    bool m_bQuietErrors = false;         // standard error to /dev/null (unless m_outputFile)
+    std::filesystem::path m_workingDir; // empty: the test's own
+    std::filesystem::path m_outputFile; // standard output and error go there (empty: inherited)
+    bool m_bAppendOutput = false;       // append to m_outputFile instead of truncating it
+    bool m_bPipeOutput = false;         // standard output to a pipe read by ReadLine/ReadAll
+    bool m_bPipeErrors = false;         // with m_bPipeOutput: standard error into the same pipe
+    bool m_bQuietErrors = false;        // standard error to /dev/null (unless m_outputFile)
     std::vector<std::pair<std::string, std::string>> m_environment; // set in the child only
 };
 

@@ -32,7 +32,7 @@ TEST(CTestProcessTest, ResultsOutputEnvironmentAndWorkingDirectory)
     options.m_bPipeOutput = true;
     options.m_workingDir = dir.Path();
     options.m_environment = {{"TARVIK_SUPPORT_PROBE", "child value"}, {"HOME", "/nowhere"}};
-    ASSERT_TRUE(child.Start({"/bin/sh", "-c", "pwd; echo \"$TARVIK_SUPPORT_PROBE|$HOME\"; read x"}, options));
+    ASSERT_TRUE(child.Start({"/bin/sh", "-c", "pwd; echo \"$TARVIK_SUPPORT_PROBE|$HOME\"; exec sleep 600"}, options));
     std::string szLine;
     ASSERT_TRUE(child.ReadLine(60000, szLine));
     EXPECT_EQ(fs::canonical(szLine), fs::canonical(dir.Path()));
@@ -95,17 +95,20 @@ TEST(CIsolatedEnvironmentTest, SetsItsDirectoriesAndRestoresEveryVariable)
     }
     EXPECT_STREQ(std::getenv("TARVIK_HEADLESS"), "before") << "the first value seen comes back";
     EXPECT_EQ(std::getenv("TARVIK_SUPPORT_PROBE"), nullptr);
-    EXPECT_EQ(szObjectsBefore ? std::string(std::getenv("TARVIK_OBJECTS_DIR")) : std::string(),
-              szSaved);
+    EXPECT_EQ(szObjectsBefore ? std::string(std::getenv("TARVIK_OBJECTS_DIR")) : std::string(), szSaved);
     ::unsetenv("TARVIK_HEADLESS");
 }
 
 TEST(TestFilesTest, Utf16IniAndWaiting)
 {
-    EXPECT_EQ(tests::Utf16Ini(L"a\x20AC"), std::string("\xFF\xFE" "a\0\xAC\x20", 6));
-    EXPECT_EQ(tests::Utf16Le(std::wstring(1, static_cast<wchar_t>(0x1F600))), std::string("\x3D\xD8\x00\xDE", 4));
+    EXPECT_EQ(tests::Utf16Ini(L"a\x20AC"), std::string("\xFF\xFE"
+                                                       "a\0\xAC\x20",
+                                                       6));
+    EXPECT_EQ(tests::Utf16Le(std::wstring(1, static_cast<wchar_t>(0x1F600))),
+              std::string("\x3D\xD8\x00\xDE", 4));
     EXPECT_EQ(tests::Utf16Ini("K=v"), tests::Utf16Ini(L"K=v"));
-    EXPECT_EQ(tests::Utf16Lines(tests::Utf16Ini(L"[A]\r\n\r\nK=\xE4\r\n")), (std::vector<std::wstring>{L"[A]", L"K=\xE4"}));
+    EXPECT_EQ(tests::Utf16Lines(tests::Utf16Ini(L"[A]\r\n\r\nK=\xE4\r\n")),
+              (std::vector<std::wstring>{L"[A]", L"K=\xE4"}));
 
     int nAsked = 0;
     EXPECT_TRUE(tests::WaitUntil([&] { return ++nAsked == 3; }));

@@ -35,8 +35,8 @@ std::vector<std::string> ListDirectory(const std::filesystem::path& path)
 {
     std::vector<std::string> names;
     std::error_code error;
-    for (auto it = std::filesystem::directory_iterator(path, error); !error && it != std::filesystem::directory_iterator();
-         it.increment(error))
+    for (auto it = std::filesystem::directory_iterator(path, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
         names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
@@ -117,9 +117,10 @@ bool WaitUntil(const std::function<bool()>& ready, std::chrono::steady_clock::du
 
 bool MakeOnePagePdf(const std::filesystem::path& path, const std::string& szText)
 {
-    return CTestProcess::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-o", path.string(), "-c",
-                              "/Helvetica findfont 20 scalefont setfont 72 700 moveto (" + szText +
-                                  ") show showpage"}) == 0;
+    return CTestProcess::Run(
+               {"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-o", path.string(), "-c",
+                "/Helvetica findfont 20 scalefont setfont 72 700 moveto (" + szText + ") show showpage"}) ==
+           0;
 }
 
 } // namespace tests
