@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -227,7 +226,7 @@ TEST_F(KernelObjectsTest, NamedObjectsHeldByAnotherProcessExistUntilItIsKilled)
     EXPECT_EQ(GetLastError(), kErrorAlreadyExists);
     CloseHandleObject(h);
 
-    EXPECT_EQ(KillHelper(nPid), 128u + SIGKILL);
+    EXPECT_EQ(KillHelper(nPid), CTestProcess::kKilledExitCode);
     h = CreateNamedEventObject(L"Global\\instance", true, false);
     ASSERT_NE(h, kInvalidHandle);
     EXPECT_EQ(GetLastError(), kErrorSuccess) << "a killed holder holds nothing";

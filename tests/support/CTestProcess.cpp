@@ -164,6 +164,8 @@ void CTestProcess::Kill()
     Signal(SIGKILL);
 }
 
+const unsigned CTestProcess::kKilledExitCode = 128 + SIGKILL;
+
 void CTestProcess::KillId(int nPid)
 {
     if (nPid > 0)

@@ -56,8 +56,10 @@ public:
     int Pid() const { return m_nPid; }
     const std::string& Error() const { return m_szError; }
 
-    // Kills the process of that id (SIGKILL); it is not reaped here.
+    // Kills the process of that id; it is not reaped here. kKilledExitCode is the exit code that the
+    // platform layer's WaitForProcess then reports for it.
     static void KillId(int nPid);
+    static const unsigned kKilledExitCode;
 
     // Runs the program to its end: the result of Wait, or -1 when it could not be started.
     static int Run(const std::vector<std::string>& args, const SOptions& options = SOptions());
