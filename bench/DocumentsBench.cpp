@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "documents/CreateImgDoc.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
 
 namespace
 {
@@ -25,9 +28,11 @@ std::string MakePdf(const std::string& szDir, int nPages)
     const std::string szScript = szPath + ".ps";
     std::ofstream(szScript) << "/Helvetica findfont 24 scalefont setfont\n1 1 " << nPages
                             << " { 72 720 moveto (Page ) show 8 string cvs show showpage } for\n";
-    const std::string szCommand = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sPAPERSIZE=a4 -o '" +
-                                  szPath + "' '" + szScript + "' >/dev/null 2>&1";
-    if (std::system(szCommand.c_str()) != 0)
+    CTestProcess::SOptions options;
+    options.m_outputFile = "/dev/null";
+    if (CTestProcess::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                           "-sPAPERSIZE=a4", "-o", szPath, szScript},
+                          options) != 0)
     {
         std::fprintf(stderr, "gs failed for %d pages\n", nPages);
         std::exit(1);
@@ -82,10 +87,11 @@ int main(int argc, char** argv)
 {
     const int nIterations = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     // The benchmark does not lie in bin/ beside the PDF library.
-    setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 0);
-    std::string szDir = (std::filesystem::temp_directory_path() / "tarvik-bench-XXXXXX").string();
-    if (!mkdtemp(szDir.data()))
-        return 1;
+    CIsolatedEnvironment environment;
+    if (std::getenv("TARVIK_LIBRARY_PATH") == nullptr)
+        environment.Set("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR);
+    const CTempDir work("bench");
+    const std::string szDir = work.Native();
     std::printf("%-22s %14s %14s %8s\n", "document", "CQuickPdfDoc", "poppler-cpp", "ratio");
     for (int nPages : {1, 2000})
     {
@@ -100,6 +106,5 @@ int main(int argc, char** argv)
         std::printf("PDF, %4d page(s)       %11.1f us %11.1f us %7.1fx\n", nPages, dOurs, dPoppler,
                     dPoppler / dOurs);
     }
-    std::filesystem::remove_all(szDir);
     return 0;
 }

@@ -15,11 +15,14 @@
 // The idle count attaches, while the service waits, with
 //   strace -f -tt -e trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep -o FILE -p PID
 // --keep leaves the temporary directory (with the strace output) behind.
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,13 +32,10 @@
 #include <map>
 #include <poll.h>
 #include <set>
-#include <signal.h>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -58,45 +58,16 @@ double SecondsSince(CClock::time_point tStart)
     return std::chrono::duration<double>(CClock::now() - tStart).count();
 }
 
-using tests::ReadText;
-using tests::Utf16;
+using tests::ReadFile;
+using tests::Utf16Ini;
+using tests::WriteFile;
 
-// Starts the program (looked up on PATH) with its standard output and error sent to szOutput
-// (nothing when empty); the process id, or -1.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& szOutput = "/dev/null")
-{
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv;
-    for (auto& sz : copy)
-        argv.push_back(sz.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!szOutput.empty())
-    {
-        posix_spawn_file_actions_addopen(&actions, 1, szOutput.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    }
-    pid_t nPid = -1;
-    const int nError = posix_spawnp(&nPid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return nError == 0 ? nPid : -1;
-}
-
-// Exit code of the process, or -1000 - signal when it did not exit normally.
-int Reap(pid_t nPid)
-{
-    int nStatus = 0;
-    while (waitpid(nPid, &nStatus, 0) < 0 && errno == EINTR)
-    {
-    }
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1000 - WTERMSIG(nStatus);
-}
-
+// Runs the program (looked up on PATH) to its end with its output dropped; its exit code.
 int Run(const std::vector<std::string>& args)
 {
-    const pid_t nPid = Spawn(args);
-    return nPid < 0 ? -1 : Reap(nPid);
+    CTestProcess::SOptions options;
+    options.m_outputFile = "/dev/null";
+    return CTestProcess::Run(args, options);
 }
 
 size_t CountEntries(const fs::path& dir)
@@ -156,21 +127,23 @@ void WriteIni(const SLayout& layout, int nAttemptTimeout)
                            "\r\n[E-mail]\r\nDefEmail=bench@example.org\r\nEmSmtpServer=127.0.0.1\r\n"
                            "EmSenderEmail=tarvik@example.org\r\nEmSenderName=Tarvik\r\nEmSubject=Bench\r\n"
                            "EmPort=9\r\n";
-    std::ofstream(layout.m_bin / "tarvik.ini", std::ios::binary) << Utf16(sz);
+    WriteFile(layout.m_bin / "tarvik.ini", Utf16Ini(sz));
 }
 
-pid_t StartService(const SLayout& layout)
+// Starts the program in bin/ with its output appended to tarvik.out.
+void StartService(const SLayout& layout, CTestProcess& service)
 {
-    const pid_t nPid = Spawn({(layout.m_bin / "tarvik").string()}, (layout.m_root / "tarvik.out").string());
-    if (nPid < 0)
-        Fail("tarvik could not be started");
-    return nPid;
+    CTestProcess::SOptions options;
+    options.m_outputFile = layout.m_root / "tarvik.out";
+    options.m_bAppendOutput = true;
+    if (!service.Start({(layout.m_bin / "tarvik").string()}, options))
+        Fail("tarvik could not be started: " + service.Error());
 }
 
-void EndService(pid_t nPid)
+void EndService(CTestProcess& service)
 {
-    kill(nPid, SIGTERM);
-    const int nExit = Reap(nPid);
+    service.Signal(SIGTERM);
+    const int nExit = service.Wait();
     if (nExit != 0)
         std::fprintf(stderr, "bench_engine: tarvik ended with %d\n", nExit);
 }
@@ -221,12 +194,13 @@ SResult RunEngine(const SLayout& layout, int nCount)
     if (nInotify < 0 || inotify_add_watch(nInotify, layout.m_out.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
         Fail("cannot watch the outgoing directory");
     const auto tStart = CClock::now();
-    const pid_t nPid = StartService(layout);
+    CTestProcess service;
+    StartService(layout, service);
     SResult result;
     result.m_nFiles = WaitForArrivals(nInotify, layout.m_out, static_cast<size_t>(nCount), 120s);
     result.m_dSeconds = SecondsSince(tStart);
     close(nInotify);
-    EndService(nPid);
+    EndService(service);
     if (result.m_nFiles != static_cast<size_t>(nCount))
         std::fprintf(stderr, "bench_engine: tarvik released %zu of %d (%zu in the error directory)\n",
                      result.m_nFiles, nCount, CountEntries(layout.m_err));
@@ -289,7 +263,7 @@ SResult RunFloor(const fs::path& root, const fs::path& docs, int nCount)
     SResult result;
     for (const auto& entry : fs::directory_iterator(in))
     {
-        const std::string szText = ReadText(entry.path());
+        const std::string szText = ReadFile(entry.path());
         const size_t nAt = szText.find("File: ");
         if (nAt == std::string::npos)
             continue;
@@ -492,29 +466,33 @@ void RunIdle(const SLayout& layout, int nSeconds)
         fs::remove_all(entry.path());
     fs::remove(layout.m_bin / "tarvik.log");
     WriteIni(layout, 2);
-    const pid_t nPid = StartService(layout);
-    const auto tStarted = CClock::now();
-    while (ReadText(layout.m_bin / "tarvik.log").find("monitoring service started") == std::string::npos)
-    {
-        if (SecondsSince(tStarted) > 30)
-            Fail("tarvik did not start");
-        std::this_thread::sleep_for(50ms);
-    }
+    CTestProcess service;
+    StartService(layout, service);
+    if (!tests::WaitUntil(
+            [&] {
+                return ReadFile(layout.m_bin / "tarvik.log").find("monitoring service started") !=
+                       std::string::npos;
+            },
+            30s))
+        Fail("tarvik did not start");
     std::this_thread::sleep_for(1s); // the first pass and the watch are under way
     std::vector<int> threads;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(nPid) + "/task"))
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(service.Pid()) + "/task"))
         threads.push_back(std::atoi(entry.path().filename().c_str()));
     const fs::path trace = layout.m_root / "idle.strace";
-    const pid_t nStrace = Spawn({"strace", "-f", "-tt", "-e",
-                                 "trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep", "-o",
-                                 trace.string(), "-p", std::to_string(nPid)},
-                                (layout.m_root / "strace.err").string());
-    if (nStrace < 0)
-        Fail("strace could not be started");
+    CTestProcess strace;
+    CTestProcess::SOptions options;
+    options.m_outputFile = layout.m_root / "strace.err";
+    options.m_bAppendOutput = true;
+    if (!strace.Start({"strace", "-f", "-tt", "-e",
+                       "trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep", "-o",
+                       trace.string(), "-p", std::to_string(service.Pid())},
+                      options))
+        Fail("strace could not be started: " + strace.Error());
     std::this_thread::sleep_for(std::chrono::seconds(nSeconds));
-    kill(nStrace, SIGINT); // detaches from every thread
-    Reap(nStrace);
-    EndService(nPid);
+    strace.Signal(SIGINT); // detaches from every thread
+    strace.Wait();
+    EndService(service);
     ReportWakeUps(trace, nSeconds, threads);
 }
 
@@ -548,6 +526,8 @@ int main(int argc, char** argv)
     if (geteuid() != 0)
         Fail("run as root: for anyone else the service warns at start and ends");
 
+    // Named objects and the registry in a directory of their own; the work in layout.m_root.
+    CIsolatedEnvironment environment(CIsolatedEnvironment::kHeadless);
     SLayout layout;
     layout.m_root = fs::temp_directory_path() / ("tarvik-bench-" + std::to_string(getpid()));
     layout.m_bin = layout.m_root / "bin";
@@ -556,13 +536,12 @@ int main(int argc, char** argv)
     layout.m_out = layout.m_root / "out";
     layout.m_err = layout.m_root / "err";
     fs::remove_all(layout.m_root);
-    for (const fs::path& dir : {layout.m_out, layout.m_err, layout.m_root / "obj", layout.m_root / "reg"})
+    for (const fs::path& dir : {layout.m_out, layout.m_err})
         fs::create_directories(dir);
     fs::copy(TARVIK_BIN_DIR, layout.m_bin, fs::copy_options::recursive);
     fs::remove(layout.m_bin / "tarvik.ini");
-    setenv("TARVIK_OBJECTS_DIR", (layout.m_root / "obj").c_str(), 1);
-    setenv("TARVIK_REGISTRY_DIR", (layout.m_root / "reg").c_str(), 1);
-    setenv("TARVIK_HEADLESS", "1", 1);
+    fs::remove(layout.m_bin / "tarvik.log");
+    fs::remove(layout.m_bin / "tarvik.old.log");
 
     struct SRow
     {
@@ -596,7 +575,7 @@ int main(int argc, char** argv)
             std::printf("%-9s %7zu %10.3f %12.1f\n", szName, result.m_nFiles, result.m_dSeconds, result.Rate());
         const double dRateRatio = baseline.Rate() > 0 ? engine.Rate() / baseline.Rate() : 0.0;
         std::printf("tarvik rate / baseline rate: %.1f (target at least 10)\n", dRateRatio);
-        const std::string szLog = "\n" + ReadText(layout.m_bin / "tarvik.log");
+        const std::string szLog = "\n" + ReadFile(layout.m_bin / "tarvik.log");
         size_t nWarnings = 0;
         for (size_t nAt = szLog.find("\n3,"); nAt != std::string::npos; nAt = szLog.find("\n3,", nAt + 1))
             ++nWarnings;

@@ -3,7 +3,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(BENCH_POPPLER_CPP REQUIRED IMPORTED_TARGET poppler-cpp)
 add_executable(bench_documents ${CMAKE_CURRENT_LIST_DIR}/DocumentsBench.cpp)
-target_link_libraries(bench_documents PRIVATE tarvik_documents PkgConfig::BENCH_POPPLER_CPP)
+target_link_libraries(bench_documents PRIVATE tarvik_documents tarvik_test_support PkgConfig::BENCH_POPPLER_CPP)
 add_dependencies(bench_documents QuickPDFDLL0723)
 set_target_properties(bench_documents PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

@@ -9,11 +9,6 @@ using CFMParamsTest = CConfigTest;
 namespace
 {
 
-std::string Utf16Ini(const std::wstring& szText)
-{
-    return "\xFF\xFE" + Utf16Le(szText);
-}
-
 void ExpectDefaults(const CFMParams& params)
 {
     EXPECT_EQ(params.m_nAttemptTimeout, 5);
@@ -44,7 +39,7 @@ TEST_F(CFMParamsTest, KeysAreMemberNamesWithoutTheirPrefix)
 TEST_F(CFMParamsTest, FreshStartCreatesTheMarkAndGivesDefaults)
 {
     CTestParams params(WidePath("tarvik.ini"));
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), "\xFF\xFE");
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), "\xFF\xFE");
     ExpectDefaults(params);
     EXPECT_EQ(params.IniPath(), WidePath("tarvik.ini"));
 }
@@ -68,7 +63,7 @@ TEST_F(CFMParamsTest, SaveWritesEveryKeyInOrderAndLoadsBack)
         params.m_nEmPort = 2525;
         EXPECT_TRUE(params.Save());
 
-        const std::string szBytes = ReadBytes(NativePath("tarvik.ini"));
+        const std::string szBytes = ReadFile(NativePath("tarvik.ini"));
         EXPECT_EQ(szBytes.substr(0, 2), "\xFF\xFE");
         const std::vector<std::wstring> expected = {L"[General]",
                                                     L"AttemptTimeout=7",
@@ -101,8 +96,9 @@ TEST_F(CFMParamsTest, SaveWritesEveryKeyInOrderAndLoadsBack)
 
 TEST_F(CFMParamsTest, DirectoriesGainTheSeparatorOnLoadAndKeepItOnSave)
 {
-    WriteBytes(NativePath("tarvik.ini"),
-               Utf16Ini(L"[General]\r\nTxtInDir=/in\r\nTxtOutDir=\r\nPdfDefDir=/pdf/\r\nTxtErrDir=/err\r\n"));
+    ASSERT_TRUE(WriteFile(
+        NativePath("tarvik.ini"),
+        Utf16Ini(L"[General]\r\nTxtInDir=/in\r\nTxtOutDir=\r\nPdfDefDir=/pdf/\r\nTxtErrDir=/err\r\n")));
     {
         CTestParams params(WidePath("tarvik.ini"));
         EXPECT_EQ(params.m_szTxtInDir, L"/in/");
@@ -110,7 +106,7 @@ TEST_F(CFMParamsTest, DirectoriesGainTheSeparatorOnLoadAndKeepItOnSave)
         EXPECT_EQ(params.m_szPdfDefDir, L"/pdf/");
         EXPECT_EQ(params.m_szTxtErrDir, L"/err/");
     }
-    const std::vector<std::wstring> lines = Utf16Lines(ReadBytes(NativePath("tarvik.ini")));
+    const std::vector<std::wstring> lines = Utf16Lines(ReadFile(NativePath("tarvik.ini")));
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"TxtInDir=/in/"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"TxtOutDir="), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"TxtErrDir=/err/"), lines.end());
@@ -118,23 +114,24 @@ TEST_F(CFMParamsTest, DirectoriesGainTheSeparatorOnLoadAndKeepItOnSave)
 
 TEST_F(CFMParamsTest, EightBitIniIsConvertedAndLoaded)
 {
-    WriteBytes(NativePath("tarvik.ini"), "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=8\r\n"
-                                         "[E-mail]\r\nEmPort=abc\r\nEmSubject=" +
-                                             std::string(5000, 'x') + "\r\n");
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=8\r\n"
+                                                    "[E-mail]\r\nEmPort=abc\r\nEmSubject=" +
+                                                        std::string(5000, 'x') + "\r\n"));
     CTestParams params(WidePath("tarvik.ini"));
     EXPECT_EQ(params.m_szTxtInDir, L"/sp\u00E4ol/");
     EXPECT_EQ(params.m_nAttempts, 8);
     EXPECT_EQ(params.m_nEmPort, 0); // letters without leading digits
     EXPECT_EQ(params.m_szEmSubject, std::wstring(4095, L'x'));
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
     EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
 }
 
 TEST_F(CFMParamsTest, Utf8MarkHidesTheFirstSection)
 {
     // The UTF-8 mark's three bytes become three characters in front of "[General]".
-    WriteBytes(NativePath("tarvik.ini"),
-               "\xEF\xBB\xBF[General]\r\nAttemptTimeout=9\r\nTxtInDir=/x\r\n[E-mail]\r\nEmPort=2525\r\n");
+    ASSERT_TRUE(
+        WriteFile(NativePath("tarvik.ini"),
+                  "\xEF\xBB\xBF[General]\r\nAttemptTimeout=9\r\nTxtInDir=/x\r\n[E-mail]\r\nEmPort=2525\r\n"));
     CTestParams params(WidePath("tarvik.ini"));
     EXPECT_EQ(params.m_nAttemptTimeout, 5);
     EXPECT_EQ(params.m_szTxtInDir, L"");
@@ -145,13 +142,13 @@ TEST_F(CFMParamsTest, Utf8MarkHidesTheFirstSection)
 TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
 {
     // An 8-bit file, so that the first access after the takeover has work to do: the conversion.
-    WriteBytes(NativePath("tarvik.ini"),
-               "[General]\r\nAttemptTimeout=17\r\nTxtInDir=/keep\r\n[E-mail]\r\nEmPort=2525\r\n");
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
+                          "[General]\r\nAttemptTimeout=17\r\nTxtInDir=/keep\r\n[E-mail]\r\nEmPort=2525\r\n"));
     // The mutex outlives its dead holder only while another process keeps a handle to it.
     std::filesystem::create_directory(NativePath("keeper"));
     CIniFile keeper(WidePath("keeper/tarvik.ini"));
-    CProbeProcess holder;
-    holder.Start({"hold", NativePath("tarvik.ini")});
+    CTestProcess holder;
+    ASSERT_TRUE(StartProbe(holder, {"hold", NativePath("tarvik.ini")}));
     std::string szLine;
     ASSERT_TRUE(holder.ReadLine(60000, szLine));
     ASSERT_EQ(szLine, "held");
@@ -163,7 +160,7 @@ TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
         EXPECT_EQ(params.m_nAttemptTimeout, 17);
         EXPECT_EQ(params.m_szTxtInDir, L"/keep/");
         EXPECT_EQ(params.m_nEmPort, 2525);
-        EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
+        EXPECT_EQ(ReadFile(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
     }
     CTestParams reloaded(WidePath("tarvik.ini"));
     EXPECT_EQ(reloaded.m_nAttemptTimeout, 17);
@@ -173,11 +170,11 @@ TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
 TEST_F(CFMParamsTest, UnusableMutexKeepsDefaultsAndLeavesTheFile)
 {
     const std::string szOriginal = Utf16Ini(L"[General]\r\nAttemptTimeout=17\r\nTxtInDir=/in\r\n");
-    WriteBytes(NativePath("tarvik.ini"), szOriginal);
-    WriteBytes(NativePath("not-a-directory"), "");
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), szOriginal));
+    ASSERT_TRUE(WriteFile(NativePath("not-a-directory"), ""));
 
-    CProbeProcess probe;
-    probe.Start({"load", NativePath("tarvik.ini")}, NativePath("not-a-directory/objects"));
+    CTestProcess probe;
+    ASSERT_TRUE(StartProbe(probe, {"load", NativePath("tarvik.ini")}, NativePath("not-a-directory/objects")));
     std::vector<std::string> values;
     std::string szLine;
     while (values.size() < 4 && probe.ReadLine(60000, szLine))
@@ -186,5 +183,5 @@ TEST_F(CFMParamsTest, UnusableMutexKeepsDefaultsAndLeavesTheFile)
     }
     EXPECT_EQ(probe.Wait(), 0);
     EXPECT_EQ(values, (std::vector<std::string>{"5", "5", "25", ""}));
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), szOriginal);
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), szOriginal);
 }

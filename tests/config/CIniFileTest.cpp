@@ -43,11 +43,11 @@ TEST_F(CIniFileTest, MissingFileIsCreatedWithTheMarkOnly)
     {
         CIniFile ini(WidePath("tarvik.ini"));
         EXPECT_FALSE(ini.MutexExisted());
-        EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), "\xFF\xFE");
+        EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), "\xFF\xFE");
 
         CIniFile second(WidePath("tarvik.ini"));
         EXPECT_TRUE(second.MutexExisted());
-        EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), "\xFF\xFE");
+        EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), "\xFF\xFE");
     }
 
     CIniFile ini(WidePath("tarvik.ini"));
@@ -56,14 +56,14 @@ TEST_F(CIniFileTest, MissingFileIsCreatedWithTheMarkOnly)
     EXPECT_EQ(ini.ReadInt(L"general", L"attempts", 5), -12);
     EXPECT_EQ(ini.ReadString(L"E-mail", L"EmSubject", L""), L"Gr\u00FC\u00DFe \u20AC");
     EXPECT_EQ(ini.ReadString(L"E-mail", L"Missing", L"fallback"), L"fallback");
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
 }
 
 TEST_F(CIniFileTest, EightBitFileIsConvertedOnce)
 {
-    WriteBytes(NativePath("tarvik.ini.tmp"), "left over from a crash");
-    WriteBytes(NativePath("tarvik.ini"),
-               "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=7\n[E-mail]\r\nEmPort=2525\n");
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini.tmp"), "left over from a crash"));
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
+                          "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=7\n[E-mail]\r\nEmPort=2525\n"));
 
     CIniFile ini(WidePath("tarvik.ini"));
     // Each byte becomes the character of the same code, every line ends with CR LF, and the line
@@ -71,32 +71,32 @@ TEST_F(CIniFileTest, EightBitFileIsConvertedOnce)
     const std::string szExpected =
         "\xFF\xFE" +
         Utf16Le(L"[General]\r\nTxtInDir=/sp\u00E4ol\r\nAttempts=7\r\n[E-mail]\r\nEmPort=2525\r\n\r\n");
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), szExpected);
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), szExpected);
     EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
     EXPECT_EQ(ini.ReadString(L"General", L"TxtInDir", L""), L"/sp\u00E4ol");
     EXPECT_EQ(ini.ReadInt(L"E-mail", L"EmPort", 25), 2525);
 
     // A file that carries the mark is left alone.
     CIniFile again(WidePath("tarvik.ini"));
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), szExpected);
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), szExpected);
 }
 
 TEST_F(CIniFileTest, ReadErrorDuringConversionKeepsTheFile)
 {
     const std::string szOriginal = "[General]\r\nTxtInDir=/in\r\nAttempts=7\r\n[E-mail]\r\nEmPort=2525\r\n";
-    WriteBytes(NativePath("tarvik.ini"), szOriginal);
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), szOriginal));
 
     // The stream delivers the first line and part of the second, then fails.
     CFailingBuffer buffer(szOriginal.substr(0, 16));
     std::istream failing(&buffer);
     EXPECT_FALSE(CIniFile::ConvertStream(failing, WidePath("tarvik.ini")));
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), szOriginal);
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), szOriginal);
     EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
 
     // The same text read without failure converts.
     std::istringstream good(szOriginal);
     EXPECT_TRUE(CIniFile::ConvertStream(good, WidePath("tarvik.ini")));
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
     EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
 }
 
@@ -104,16 +104,17 @@ TEST_F(CIniFileTest, WriteErrorDuringConversionKeepsTheFile)
 {
     std::string szOriginal =
         "[General]\r\nTxtInDir=/in\r\n[E-mail]\r\nEmSubject=" + std::string(3000, 's') + "\r\n";
-    WriteBytes(NativePath("tarvik.ini"), szOriginal);
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), szOriginal));
 
     // The converted copy is twice the size of the original, so it cannot be written whole.
-    CProbeProcess probe;
-    probe.Start({"limited", NativePath("tarvik.ini"), std::to_string(szOriginal.size() + 100)});
+    CTestProcess probe;
+    ASSERT_TRUE(
+        StartProbe(probe, {"limited", NativePath("tarvik.ini"), std::to_string(szOriginal.size() + 100)}));
     std::string szLine;
     ASSERT_TRUE(probe.ReadLine(60000, szLine));
     EXPECT_EQ(szLine, "opened");
     EXPECT_EQ(probe.Wait(), 0);
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini")), szOriginal);
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), szOriginal);
     EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
 }
 
@@ -121,19 +122,20 @@ TEST_F(CIniFileTest, UnreadableIniPathIsLeftAlone)
 {
     // A directory in place of the file: it exists, but every read of it fails.
     std::filesystem::create_directory(NativePath("tarvik.ini"));
-    WriteBytes(NativePath("tarvik.ini/keep"), "x");
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini/keep"), "x"));
 
     CIniFile ini(WidePath("tarvik.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(NativePath("tarvik.ini")));
-    EXPECT_EQ(ReadBytes(NativePath("tarvik.ini/keep")), "x");
+    EXPECT_EQ(ReadFile(NativePath("tarvik.ini/keep")), "x");
     EXPECT_FALSE(PathExists(NativePath("tarvik.ini.tmp")));
     EXPECT_EQ(ini.ReadString(L"General", L"TxtInDir", L"default"), L"default");
 }
 
 TEST_F(CIniFileTest, ValuesAreCutTo4095Characters)
 {
-    WriteBytes(NativePath("tarvik.ini"),
-               "\xFF\xFE" + Utf16Le(L"[E-mail]\r\nEmSubject=" + std::wstring(5000, L's') + L"\r\n"));
+    ASSERT_TRUE(
+        WriteFile(NativePath("tarvik.ini"),
+                  "\xFF\xFE" + Utf16Le(L"[E-mail]\r\nEmSubject=" + std::wstring(5000, L's') + L"\r\n")));
     CIniFile ini(WidePath("tarvik.ini"));
     EXPECT_EQ(ini.ReadString(L"E-mail", L"EmSubject", L""), std::wstring(4095, L's'));
 }
@@ -148,15 +150,15 @@ TEST_F(CIniFileTest, SameFileNameSharesTheMutexAcrossProcesses)
 
     std::string szLine;
     {
-        CProbeProcess probe;
-        probe.Start({"existed", NativePath("b/tarvik.ini")});
+        CTestProcess probe;
+        ASSERT_TRUE(StartProbe(probe, {"existed", NativePath("b/tarvik.ini")}));
         ASSERT_TRUE(probe.ReadLine(60000, szLine));
         EXPECT_EQ(szLine, "1");
         EXPECT_EQ(probe.Wait(), 0);
     }
     {
-        CProbeProcess probe;
-        probe.Start({"existed", NativePath("b/other.ini")});
+        CTestProcess probe;
+        ASSERT_TRUE(StartProbe(probe, {"existed", NativePath("b/other.ini")}));
         ASSERT_TRUE(probe.ReadLine(60000, szLine));
         EXPECT_EQ(szLine, "0");
         EXPECT_EQ(probe.Wait(), 0);
@@ -165,8 +167,8 @@ TEST_F(CIniFileTest, SameFileNameSharesTheMutexAcrossProcesses)
     // While this process holds the mutex, the other process cannot touch its own file.
     platform::HANDLE hMutex = CGlobalObjectsBuilder().CreateMutex(L"tarvik.ini");
     ASSERT_EQ(platform::WaitForSingleObject(hMutex, 60000), platform::kWaitObject0);
-    CProbeProcess writer;
-    writer.Start({"write", NativePath("b/tarvik.ini"), "Written", "yes"});
+    CTestProcess writer;
+    ASSERT_TRUE(StartProbe(writer, {"write", NativePath("b/tarvik.ini"), "Written", "yes"}));
     EXPECT_FALSE(writer.ReadLine(500, szLine)) << szLine;
     ASSERT_TRUE(platform::ReleaseMutexObject(hMutex));
     ASSERT_TRUE(writer.ReadLine(60000, szLine));

@@ -1,63 +1,45 @@
-// Helpers of the settings tests: an isolated temporary directory, byte-exact file access, UTF-16LE
-// text and a child process that runs the probe program.
+// The fixture of the settings tests: a fresh isolated directory for the INI files, the named
+// objects and the registry, and the probe program that plays the other process.
 #pragma once
 
-#include "config/CFMParams.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTestParams.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-// Settings on a file of the test's choice instead of the one beside the test program.
-class CTestParams : public CFMParams
-{
-public:
-    explicit CTestParams(const std::wstring& szIniPath) : CFMParams(szIniPath) {}
-};
+using tests::PathExists;
+using tests::ReadFile;
+using tests::Utf16Ini;
+using tests::Utf16Le;
+using tests::Utf16Lines;
+using tests::WriteFile;
 
-// Every test gets a fresh directory; the named objects and the registry live inside it.
 class CConfigTest : public ::testing::Test
 {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
     // Path of a file inside the test's directory, as wide text and as native text.
-    std::wstring WidePath(const std::string& szName) const;
-    std::string NativePath(const std::string& szName) const;
+    std::wstring WidePath(const std::string& szName) const { return m_env.Directory().Wide(szName); }
+    std::string NativePath(const std::string& szName) const { return m_env.Directory().Native(szName); }
 
-    std::string m_szDir;
-};
+    // Starts the probe program (built beside the tests) with the arguments and its output on a pipe;
+    // szObjectsDir, when not empty, replaces TARVIK_OBJECTS_DIR in the probe. False when it cannot
+    // start.
+    static bool StartProbe(CTestProcess& probe, const std::vector<std::string>& arguments,
+                           const std::string& szObjectsDir = "")
+    {
+        std::vector<std::string> args = {TARVIK_INI_PROBE};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        CTestProcess::SOptions options;
+        options.m_bPipeOutput = true;
+        if (!szObjectsDir.empty())
+            options.m_environment = {{"TARVIK_OBJECTS_DIR", szObjectsDir}};
+        return probe.Start(args, options);
+    }
 
-std::string ReadBytes(const std::string& szPath);
-void WriteBytes(const std::string& szPath, const std::string& szBytes);
-bool PathExists(const std::string& szPath);
-// UTF-16LE bytes of text made of characters below U+0100 (each char widened as unsigned).
-std::string Utf16Le(const std::wstring& szText);
-// The lines of a UTF-16LE file after its mark, split at CR LF; empty lines dropped.
-std::vector<std::wstring> Utf16Lines(const std::string& szBytes);
-
-// The probe program (built beside the tests) run as a child process with its output on a pipe.
-class CProbeProcess
-{
-public:
-    CProbeProcess() = default;
-    ~CProbeProcess();
-    CProbeProcess(const CProbeProcess&) = delete;
-    CProbeProcess& operator=(const CProbeProcess&) = delete;
-
-    // Starts the probe with the arguments; szObjectsDir, when not empty, replaces TARVIK_OBJECTS_DIR.
-    void Start(const std::vector<std::string>& arguments, const std::string& szObjectsDir = "");
-    // Next line of the probe's output without its line end; false when none came within nTimeoutMs
-    // or the output ended.
-    bool ReadLine(int nTimeoutMs, std::string& szLine);
-    void Kill();
-    // Waits for the end of the probe; its exit status as waitpid gives it.
-    int Wait();
-
-private:
-    int m_nPid = -1;
-    int m_nReadFd = -1;
-    std::string m_szPending;
+    CIsolatedEnvironment m_env;
 };

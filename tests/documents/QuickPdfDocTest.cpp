@@ -12,6 +12,7 @@
 #include "documents/ISplitListener.h"
 #include "documents/SSplitItem.h"
 #include "tests/standins/PdfSamples.h"
+#include "tests/support/TestFiles.h"
 
 namespace
 {
@@ -90,12 +91,12 @@ TEST_F(QuickPdfDocTest, FailedOpensCarryTheLibrarysText)
     EXPECT_FALSE(missing.Open(1, szError));
     EXPECT_EQ(L" File not found", szError);
 
-    CPdfSamples::WriteFile(m_samples.PathOf("text.pdf"), "plain text\n");
+    tests::WriteFile(m_samples.PathOf("text.pdf"), "plain text\n");
     CQuickPdfDoc text(Wide(m_samples.PathOf("text.pdf")));
     EXPECT_FALSE(text.Open(1, szError));
     EXPECT_EQ(L"Invalid file structure, file is damaged", szError);
 
-    const std::string szData = CPdfSamples::ReadFile(szGs);
+    const std::string szData = tests::ReadFile(szGs);
     for (size_t nLength : {size_t{0}, szData.size() / 10, szData.size() / 2, szData.size() - 8})
     {
         CQuickPdfDoc cut(Wide(m_samples.Cut("cut.pdf", szGs, nLength)));
@@ -173,7 +174,7 @@ TEST_F(QuickPdfDocTest, SplitCopiesWholeDocumentsAndStopsAtTheFirstBadItem)
     ASSERT_TRUE(doc.Split(wholePlan, 5, &copyListener)) << copyListener.m_szMessage;
     EXPECT_EQ(L"Split complete", copyListener.m_szMessage);
     EXPECT_TRUE(copyListener.m_files.empty());
-    EXPECT_EQ(CPdfSamples::ReadFile(szSource), CPdfSamples::ReadFile(m_samples.PathOf("copy/all.pdf")));
+    EXPECT_EQ(tests::ReadFile(szSource), tests::ReadFile(m_samples.PathOf("copy/all.pdf")));
 
     CSplitPlan empty;
     CRecordingListener emptyListener;
@@ -260,7 +261,7 @@ TEST_F(QuickPdfDocTest, RenderedPageIsDarkWhereTheTextIsAndWhiteElsewhere)
 TEST_F(QuickPdfDocTest, DocumentsOnTwoThreadsWorkApart)
 {
     const std::string szFour = m_samples.Ghostscript("four.pdf", 4);
-    const std::string szCut = m_samples.Cut("cut.pdf", szFour, CPdfSamples::ReadFile(szFour).size() / 2);
+    const std::string szCut = m_samples.Cut("cut.pdf", szFour, tests::ReadFile(szFour).size() / 2);
     std::atomic<int> nFailures{0};
     auto work = [&](const std::string& szPath, bool bOpens)
     {

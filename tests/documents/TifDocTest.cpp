@@ -1,9 +1,6 @@
 // The multipage TIFF document against TIFF files made by Ghostscript and libtiff's tools.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <vector>
 
 #include "documents/CDC.h"
@@ -12,6 +9,9 @@
 #include "documents/ISplitListener.h"
 #include "documents/SSplitItem.h"
 #include "tests/documents/TiffTestFiles.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
 
 namespace
 {
@@ -39,49 +39,19 @@ public:
     std::vector<std::pair<bool, std::wstring>> m_results;
 };
 
-// Everything written to file descriptor 2 while it lives.
-class CStderrCapture
-{
-public:
-    explicit CStderrCapture(const std::string& szFile) : m_szFile(szFile)
-    {
-        fflush(stderr);
-        m_nSaved = dup(2);
-        const int nFile = open(szFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(nFile, 2);
-        close(nFile);
-    }
-    std::string Stop()
-    {
-        fflush(stderr);
-        dup2(m_nSaved, 2);
-        close(m_nSaved);
-        return ReadFileBytes(m_szFile);
-    }
-
-private:
-    std::string m_szFile;
-    int m_nSaved = -1;
-};
-
 class TifDocTest : public ::testing::Test
 {
 protected:
     // The debug switch of the split is read from the registry stand-in: keep it in the test's own
     // directory.
-    void SetUp() override
-    {
-        setenv("TARVIK_OBJECTS_DIR", m_dir.Path().c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", m_dir.Path().c_str(), 1);
-    }
-
-    CTempDir m_dir;
+    CIsolatedEnvironment m_env;
+    const CTempDir& m_dir = m_env.Directory();
 };
 
 TEST_F(TifDocTest, OpensEachPageOfAThreePageFileAndRefusesPageFour)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("three.tif"), 3));
-    CTifDoc doc(m_dir.WideFile("three.tif"));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("three.tif"), 3));
+    CTifDoc doc(m_dir.Wide("three.tif"));
     std::wstring szError = L"untouched";
     ASSERT_TRUE(doc.Open(1, szError));
     EXPECT_EQ(L"untouched", szError);
@@ -110,20 +80,20 @@ TEST_F(TifDocTest, OpensEachPageOfAThreePageFileAndRefusesPageFour)
 TEST_F(TifDocTest, FilesThatAreNotTiffsFailWithAText)
 {
     std::wstring szError;
-    CTifDoc missing(m_dir.WideFile("missing.tif"));
+    CTifDoc missing(m_dir.Wide("missing.tif"));
     EXPECT_FALSE(missing.Open(1, szError));
     EXPECT_FALSE(szError.empty());
 
-    RunCommand("echo 'no image here' > '" + m_dir.File("text.tif") + "'");
-    CTifDoc text(m_dir.WideFile("text.tif"));
+    CTestProcess::Shell("echo 'no image here' > '" + m_dir.Native("text.tif") + "'");
+    CTifDoc text(m_dir.Wide("text.tif"));
     szError.clear();
     EXPECT_FALSE(text.Open(1, szError));
     EXPECT_FALSE(szError.empty());
     EXPECT_LE(szError.size(), 259u);
     EXPECT_EQ(0, text.GetPagesCount());
 
-    RunCommand(": > '" + m_dir.File("empty.tif") + "'");
-    CTifDoc empty(m_dir.WideFile("empty.tif"));
+    CTestProcess::Shell(": > '" + m_dir.Native("empty.tif") + "'");
+    CTifDoc empty(m_dir.Wide("empty.tif"));
     EXPECT_FALSE(empty.Open(1, szError));
 }
 
@@ -131,31 +101,31 @@ TEST_F(TifDocTest, FilesThatAreNotTiffsFailWithAText)
 // the part written so far.
 TEST_F(TifDocTest, EveryTruncationFailsToOpen)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("g4.tif"), 3));
-    ASSERT_TRUE(MakeTiff(m_dir.File("raw.tif"), 3, "tiffgray", "none"));
-    const std::string szCut = m_dir.File("cut.tif");
-    CTifDoc doc(m_dir.WideFile("cut.tif"));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("g4.tif"), 3));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("raw.tif"), 3, "tiffgray", "none"));
+    const std::string szCut = m_dir.Native("cut.tif");
+    CTifDoc doc(m_dir.Wide("cut.tif"));
 
-    const size_t nG4 = ReadFileBytes(m_dir.File("g4.tif")).size();
+    const size_t nG4 = tests::ReadFile(m_dir.Native("g4.tif")).size();
     for (size_t n = 0; n < nG4; ++n)
     {
-        WritePrefix(m_dir.File("g4.tif"), szCut, n);
+        WritePrefix(m_dir.Native("g4.tif"), szCut, n);
         std::wstring szError;
         EXPECT_FALSE(doc.Open(1, szError)) << "G4 cut to " << n << " of " << nG4 << " bytes";
         EXPECT_FALSE(szError.empty());
     }
-    const size_t nRaw = ReadFileBytes(m_dir.File("raw.tif")).size();
+    const size_t nRaw = tests::ReadFile(m_dir.Native("raw.tif")).size();
     for (size_t nPercent = 1; nPercent < 100; ++nPercent)
     {
         const size_t n = nRaw * nPercent / 100;
-        WritePrefix(m_dir.File("raw.tif"), szCut, n);
+        WritePrefix(m_dir.Native("raw.tif"), szCut, n);
         EXPECT_FALSE(doc.Open(1)) << "uncompressed cut to " << n << " of " << nRaw << " bytes";
     }
-    WritePrefix(m_dir.File("raw.tif"), szCut, nRaw - 1);
+    WritePrefix(m_dir.Native("raw.tif"), szCut, nRaw - 1);
     EXPECT_FALSE(doc.Open(1));
 
     // The complete files themselves still open with all their pages.
-    WritePrefix(m_dir.File("raw.tif"), szCut, nRaw);
+    WritePrefix(m_dir.Native("raw.tif"), szCut, nRaw);
     ASSERT_TRUE(doc.Open(1));
     EXPECT_EQ(3, doc.GetPagesCount());
 }
@@ -164,7 +134,7 @@ TEST_F(TifDocTest, EveryTruncationFailsToOpen)
 // open, and still be refused when cut short.
 TEST_F(TifDocTest, OtherLayoutsOpenWhenCompleteOnly)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("gray.tif"), 2, "tiffgray"));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("gray.tif"), 2, "tiffgray"));
     const std::vector<std::pair<std::string, std::string>> layouts = {{"lzw", "-c lzw"},
                                                                       {"tiled", "-c zip -t -w 16 -l 16"},
                                                                       {"bigtiff", "-8"},
@@ -172,17 +142,17 @@ TEST_F(TifDocTest, OtherLayoutsOpenWhenCompleteOnly)
                                                                       {"packbits", "-c packbits"}};
     for (const auto& [szName, szOptions] : layouts)
     {
-        const std::string szFile = m_dir.File(szName + ".tif");
-        ASSERT_EQ(0,
-                  RunCommand("tiffcp " + szOptions + " '" + m_dir.File("gray.tif") + "' '" + szFile + "'"));
-        CTifDoc doc(m_dir.WideFile(szName + ".tif"));
+        const std::string szFile = m_dir.Native(szName + ".tif");
+        ASSERT_EQ(0, CTestProcess::Shell("tiffcp " + szOptions + " '" + m_dir.Native("gray.tif") + "' '" +
+                                         szFile + "'"));
+        CTifDoc doc(m_dir.Wide(szName + ".tif"));
         ASSERT_TRUE(doc.Open(2)) << szName;
         EXPECT_EQ(2, doc.GetPagesCount()) << szName;
-        const size_t nSize = ReadFileBytes(szFile).size();
-        CTifDoc cut(m_dir.WideFile("cut.tif"));
+        const size_t nSize = tests::ReadFile(szFile).size();
+        CTifDoc cut(m_dir.Wide("cut.tif"));
         for (size_t n : {nSize - 1, nSize - 8, nSize * 3 / 4, nSize / 2})
         {
-            WritePrefix(szFile, m_dir.File("cut.tif"), n);
+            WritePrefix(szFile, m_dir.Native("cut.tif"), n);
             EXPECT_FALSE(cut.Open(1)) << szName << " cut to " << n << " of " << nSize;
         }
     }
@@ -190,19 +160,19 @@ TEST_F(TifDocTest, OtherLayoutsOpenWhenCompleteOnly)
 
 TEST_F(TifDocTest, LibTiffNoiseStaysOffStandardError)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("g4.tif"), 2));
-    ASSERT_TRUE(MakeTiff(m_dir.File("rgb.tif"), 1, "tiff24nc"));
-    WritePrefix(m_dir.File("g4.tif"), m_dir.File("cut.tif"), 300);
-    RunCommand("printf 'II*\\000\\377\\377\\377\\177' > '" + m_dir.File("bad.tif") + "'");
+    ASSERT_TRUE(MakeTiff(m_dir.Native("g4.tif"), 2));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("rgb.tif"), 1, "tiff24nc"));
+    WritePrefix(m_dir.Native("g4.tif"), m_dir.Native("cut.tif"), 300);
+    CTestProcess::Shell("printf 'II*\\000\\377\\377\\377\\177' > '" + m_dir.Native("bad.tif") + "'");
 
-    CStderrCapture capture(m_dir.File("stderr.txt"));
+    testing::internal::CaptureStderr();
     std::wstring szCutError;
     std::wstring szBadError;
-    const bool bG4 = CTifDoc(m_dir.WideFile("g4.tif")).Open(1);
-    const bool bRgb = CTifDoc(m_dir.WideFile("rgb.tif")).Open(1);
-    const bool bCut = CTifDoc(m_dir.WideFile("cut.tif")).Open(1, szCutError);
-    const bool bBad = CTifDoc(m_dir.WideFile("bad.tif")).Open(1, szBadError);
-    const std::string szStderr = capture.Stop();
+    const bool bG4 = CTifDoc(m_dir.Wide("g4.tif")).Open(1);
+    const bool bRgb = CTifDoc(m_dir.Wide("rgb.tif")).Open(1);
+    const bool bCut = CTifDoc(m_dir.Wide("cut.tif")).Open(1, szCutError);
+    const bool bBad = CTifDoc(m_dir.Wide("bad.tif")).Open(1, szBadError);
+    const std::string szStderr = testing::internal::GetCapturedStderr();
 
     EXPECT_TRUE(bG4);
     EXPECT_TRUE(bRgb);
@@ -222,37 +192,37 @@ TEST_F(TifDocTest, LibTiffNoiseStaysOffStandardError)
 
 TEST_F(TifDocTest, SplitWritesThePagesOfEachItemInRangeOrder)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("five.tif"), 5));
-    CTifDoc doc(m_dir.WideFile("five.tif"));
-    SSplitItem first{m_dir.WideFile("out/a.tif"), L"3,1"};
-    SSplitItem second{m_dir.WideFile("out/b.tif"), L" 2-4 , 5"};
+    ASSERT_TRUE(MakeTiff(m_dir.Native("five.tif"), 5));
+    CTifDoc doc(m_dir.Wide("five.tif"));
+    SSplitItem first{m_dir.Wide("out/a.tif"), L"3,1"};
+    SSplitItem second{m_dir.Wide("out/b.tif"), L" 2-4 , 5"};
     CSplitPlan plan;
     plan.Add(&first);
     plan.Add(&second);
     CRecordingListener listener;
     ASSERT_TRUE(doc.Split(plan, 5, &listener));
 
-    EXPECT_EQ(SizesOfPages({3, 1}), ReadPageSizes(m_dir.File("out/a.tif")));
-    EXPECT_EQ(SizesOfPages({2, 3, 4, 5}), ReadPageSizes(m_dir.File("out/b.tif")));
+    EXPECT_EQ(SizesOfPages({3, 1}), ReadPageSizes(m_dir.Native("out/a.tif")));
+    EXPECT_EQ(SizesOfPages({2, 3, 4, 5}), ReadPageSizes(m_dir.Native("out/b.tif")));
     EXPECT_EQ((std::vector<std::wstring>{first.m_szFileName, second.m_szFileName}), listener.m_files);
     ASSERT_EQ(1u, listener.m_results.size());
     EXPECT_EQ(std::make_pair(true, std::wstring(L"Split complete")), listener.m_results[0]);
     // The split works on the file: the split targets open as documents of their own.
-    CTifDoc part(m_dir.WideFile("out/a.tif"));
+    CTifDoc part(m_dir.Wide("out/a.tif"));
     ASSERT_TRUE(part.Open(1));
     EXPECT_EQ(2, part.GetPagesCount());
 }
 
 TEST_F(TifDocTest, SplitOfTheWholeDocumentCopiesTheFile)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("five.tif"), 5));
-    CTifDoc doc(m_dir.WideFile("five.tif"));
-    SSplitItem whole{m_dir.WideFile("copy/all.tif"), L"1-5"};
+    ASSERT_TRUE(MakeTiff(m_dir.Native("five.tif"), 5));
+    CTifDoc doc(m_dir.Wide("five.tif"));
+    SSplitItem whole{m_dir.Wide("copy/all.tif"), L"1-5"};
     CSplitPlan plan;
     plan.Add(&whole);
     CRecordingListener listener;
     ASSERT_TRUE(doc.Split(plan, 5, &listener));
-    EXPECT_EQ(ReadFileBytes(m_dir.File("five.tif")), ReadFileBytes(m_dir.File("copy/all.tif")));
+    EXPECT_EQ(tests::ReadFile(m_dir.Native("five.tif")), tests::ReadFile(m_dir.Native("copy/all.tif")));
     EXPECT_TRUE(listener.m_files.empty());
     ASSERT_EQ(1u, listener.m_results.size());
     EXPECT_TRUE(listener.m_results[0].first);
@@ -260,8 +230,8 @@ TEST_F(TifDocTest, SplitOfTheWholeDocumentCopiesTheFile)
 
 TEST_F(TifDocTest, SplitFailuresEndWithOneResult)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("five.tif"), 5));
-    CTifDoc doc(m_dir.WideFile("five.tif"));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("five.tif"), 5));
+    CTifDoc doc(m_dir.Wide("five.tif"));
     {
         CSplitPlan empty;
         CRecordingListener listener;
@@ -273,8 +243,8 @@ TEST_F(TifDocTest, SplitFailuresEndWithOneResult)
     {
         // A page beyond the source fails its item; the earlier item's file stays, the failed one
         // leaves nothing half-written behind.
-        SSplitItem good{m_dir.WideFile("good.tif"), L"1"};
-        SSplitItem beyond{m_dir.WideFile("beyond.tif"), L"2,9"};
+        SSplitItem good{m_dir.Wide("good.tif"), L"1"};
+        SSplitItem beyond{m_dir.Wide("beyond.tif"), L"2,9"};
         CSplitPlan plan;
         plan.Add(&good);
         plan.Add(&beyond);
@@ -283,11 +253,11 @@ TEST_F(TifDocTest, SplitFailuresEndWithOneResult)
         ASSERT_EQ(1u, listener.m_results.size());
         EXPECT_FALSE(listener.m_results[0].first);
         EXPECT_NE(std::wstring::npos, listener.m_results[0].second.find(L"9"));
-        EXPECT_EQ(SizesOfPages({1}), ReadPageSizes(m_dir.File("good.tif")));
-        EXPECT_TRUE(ReadPageSizes(m_dir.File("beyond.tif")).empty());
+        EXPECT_EQ(SizesOfPages({1}), ReadPageSizes(m_dir.Native("good.tif")));
+        EXPECT_TRUE(ReadPageSizes(m_dir.Native("beyond.tif")).empty());
     }
     {
-        SSplitItem bad{m_dir.WideFile("bad|name.tif"), L"1"};
+        SSplitItem bad{m_dir.Wide("bad|name.tif"), L"1"};
         CSplitPlan plan;
         plan.Add(&bad);
         plan.Add(&bad);
@@ -304,35 +274,34 @@ TEST_F(TifDocTest, SplitFailuresEndWithOneResult)
 
 TEST_F(TifDocTest, AppendAddsTheOtherFilesPages)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("three.tif"), 3));
-    ASSERT_TRUE(MakeTiff(m_dir.File("two.tif"), 2));
-    CTifDoc doc(m_dir.WideFile("three.tif"));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("three.tif"), 3));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("two.tif"), 2));
+    CTifDoc doc(m_dir.Wide("three.tif"));
     std::wstring szError;
-    ASSERT_TRUE(doc.Append(m_dir.WideFile("two.tif"), szError))
-        << std::string(szError.begin(), szError.end());
-    EXPECT_EQ(SizesOfPages({1, 2, 3, 1, 2}), ReadPageSizes(m_dir.File("three.tif")));
+    ASSERT_TRUE(doc.Append(m_dir.Wide("two.tif"), szError)) << std::string(szError.begin(), szError.end());
+    EXPECT_EQ(SizesOfPages({1, 2, 3, 1, 2}), ReadPageSizes(m_dir.Native("three.tif")));
     ASSERT_TRUE(doc.Open(5));
     EXPECT_EQ(5, doc.GetPagesCount());
     doc.Close();
 
-    RunCommand("cp '" + m_dir.File("two.tif") + "' '" + m_dir.File("two.txt") + "'");
-    EXPECT_FALSE(doc.Append(m_dir.WideFile("two.txt"), szError));
+    CTestProcess::Shell("cp '" + m_dir.Native("two.tif") + "' '" + m_dir.Native("two.txt") + "'");
+    EXPECT_FALSE(doc.Append(m_dir.Wide("two.txt"), szError));
     EXPECT_EQ(L"Unknown error occurred while appending document", szError);
 
     // A source that is still being written adds nothing.
-    WritePrefix(m_dir.File("two.tif"), m_dir.File("cut.tif"),
-                ReadFileBytes(m_dir.File("two.tif")).size() - 10);
+    WritePrefix(m_dir.Native("two.tif"), m_dir.Native("cut.tif"),
+                tests::ReadFile(m_dir.Native("two.tif")).size() - 10);
     szError.clear();
-    EXPECT_FALSE(doc.Append(m_dir.WideFile("cut.tif"), szError));
+    EXPECT_FALSE(doc.Append(m_dir.Wide("cut.tif"), szError));
     EXPECT_FALSE(szError.empty());
-    EXPECT_EQ(5u, ReadPageSizes(m_dir.File("three.tif")).size());
+    EXPECT_EQ(5u, ReadPageSizes(m_dir.Native("three.tif")).size());
 }
 
 // The page's black square, 10 pixels in from the top left, shows dark; the rest stays white.
 TEST_F(TifDocTest, RenderPageDrawsThePageTurnedClockwise)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("one.tif"), 1));
-    CTifDoc doc(m_dir.WideFile("one.tif"));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("one.tif"), 1));
+    CTifDoc doc(m_dir.Wide("one.tif"));
     const int nWidth = PageWidth(1);
     {
         CDC dc(nWidth, kPageHeight);

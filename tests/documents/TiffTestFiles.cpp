@@ -1,39 +1,15 @@
 // Test support for the TIFF document.
 #include "tests/documents/TiffTestFiles.h"
 
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
+
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-CTempDir::CTempDir()
-{
-    std::string szTemplate = (std::filesystem::temp_directory_path() / "tarvik-tiff-XXXXXX").string();
-    if (!mkdtemp(szTemplate.data()))
-        ADD_FAILURE() << "mkdtemp failed";
-    m_szPath = szTemplate;
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code error;
-    std::filesystem::remove_all(m_szPath, error);
-}
-
-std::wstring CTempDir::WideFile(const std::string& szName) const
-{
-    const std::string szFile = File(szName);
-    return std::wstring(szFile.begin(), szFile.end());
-}
-
-int RunCommand(const std::string& szCommand)
-{
-    const int nStatus = std::system(szCommand.c_str());
-    return nStatus == -1 ? -1 : WEXITSTATUS(nStatus);
-}
 
 bool MakeTiff(const std::string& szPath, int nPages, const std::string& szDevice,
               const std::string& szCompression)
@@ -52,9 +28,10 @@ bool MakeTiff(const std::string& szPath, int nPages, const std::string& szDevice
     std::string szJoin = "tiffcp " + (szCompression.empty() ? std::string() : "-c " + szCompression + " ");
     for (int n = 1; n <= nPages; ++n)
         szJoin += "'" + szWork + "/p" + std::to_string(n) + ".tif' ";
-    const bool bMade = RunCommand("gs -q -dSAFER -dNOPAUSE -dBATCH -r72 -sDEVICE=" + szDevice +
-                                  " -sOutputFile='" + szWork + "/p%d.tif' '" + szWork + "/pages.ps'") == 0 &&
-                       RunCommand(szJoin + "'" + szPath + "'") == 0;
+    const bool bMade =
+        CTestProcess::Shell("gs -q -dSAFER -dNOPAUSE -dBATCH -r72 -sDEVICE=" + szDevice + " -sOutputFile='" +
+                            szWork + "/p%d.tif' '" + szWork + "/pages.ps'") == 0 &&
+        CTestProcess::Shell(szJoin + "'" + szPath + "'") == 0;
     std::filesystem::remove_all(szWork);
     if (!bMade)
         ADD_FAILURE() << "could not make " << szPath;
@@ -79,15 +56,8 @@ std::vector<std::pair<unsigned, unsigned>> ReadPageSizes(const std::string& szPa
     return sizes;
 }
 
-std::string ReadFileBytes(const std::string& szPath)
-{
-    std::ifstream file(szPath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 void WritePrefix(const std::string& szSource, const std::string& szTarget, size_t nBytes)
 {
-    const std::string szBytes = ReadFileBytes(szSource);
-    std::ofstream file(szTarget, std::ios::binary | std::ios::trunc);
-    file.write(szBytes.data(), static_cast<std::streamsize>(std::min(nBytes, szBytes.size())));
+    const std::string szBytes = tests::ReadFile(szSource);
+    EXPECT_TRUE(tests::WriteFile(szTarget, std::string_view(szBytes).substr(0, nBytes))) << szTarget;
 }

@@ -13,19 +13,14 @@
 // Header-only. The child's output is shown when it fails.
 #pragma once
 
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
 
 class CIsolatedRun
 {
@@ -41,31 +36,15 @@ public:
         fs::create_directories(directory);
         const fs::path exe = directory / pInfo->test_suite_name();
         fs::copy_file(fs::read_symlink("/proc/self/exe"), exe, fs::copy_options::overwrite_existing);
-        const fs::path output = directory / "output.txt";
 
-        std::vector<std::string> args = {exe.string(), std::string("--gtest_filter=") +
-                                                           pInfo->test_suite_name() + "." + pInfo->name()};
-        std::vector<char*> argv;
-        for (std::string& sz : args)
-            argv.push_back(sz.data());
-        argv.push_back(nullptr);
-        setenv(kChildVariable, "1", 1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t nPid = 0;
-        const int nSpawn = posix_spawn(&nPid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        unsetenv(kChildVariable);
-        EXPECT_EQ(nSpawn, 0);
-        if (nSpawn != 0)
-            return true;
-        int nStatus = 0;
-        waitpid(nPid, &nStatus, 0);
-        std::ifstream file(output, std::ios::binary);
-        const std::string szOutput((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << szOutput;
+        CTestProcess::SOptions options;
+        options.m_outputFile = directory / "output.txt";
+        options.m_environment = {{kChildVariable, "1"}};
+        const int nResult = CTestProcess::Run(
+            {exe.string(), std::string("--gtest_filter=") + pInfo->test_suite_name() + "." + pInfo->name()},
+            options);
+        const std::string szOutput = tests::ReadFile(options.m_outputFile);
+        EXPECT_EQ(nResult, 0) << szOutput;
         // A filter that matched nothing would pass without running anything.
         EXPECT_NE(szOutput.find("[  PASSED  ] 1 test."), std::string::npos) << szOutput;
         return true;

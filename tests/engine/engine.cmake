@@ -1,8 +1,8 @@
 # The pending-files list, the processing of control files and the monitor engine, on real files, a
 # real SMTP server and the PDF library of the build.
-tarvik_add_test(test_files_list SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_files_list.cpp LIBS tarvik_pending)
-tarvik_add_test(test_txt_file SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_txt_file.cpp LIBS tarvik_engine)
-tarvik_add_test(test_monitor_app SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_monitor_app.cpp LIBS tarvik_engine
+tarvik_add_test(test_files_list SOURCES ${CMAKE_CURRENT_LIST_DIR}/CFilesListTest.cpp LIBS tarvik_pending)
+tarvik_add_test(test_txt_file SOURCES ${CMAKE_CURRENT_LIST_DIR}/CTxtFileTest.cpp LIBS tarvik_engine)
+tarvik_add_test(test_monitor_app SOURCES ${CMAKE_CURRENT_LIST_DIR}/CFMonitorAppTest.cpp LIBS tarvik_engine
   LABELS threads)
 if(TARGET QuickPDFDLL0723)
   add_dependencies(test_txt_file QuickPDFDLL0723)

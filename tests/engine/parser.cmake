@@ -1,1 +1,1 @@
-tarvik_add_test(test_file_parser SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_file_parser.cpp LIBS tarvik_engine)
+tarvik_add_test(test_file_parser SOURCES ${CMAKE_CURRENT_LIST_DIR}/CFileParserTest.cpp LIBS tarvik_engine)

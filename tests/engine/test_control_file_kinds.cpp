@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 namespace
 {
 
-using tests::ReadText;
+using tests::ReadFile;
 
 // Settings read from (and saved to) an INI file of the test's own.
 class CTestParams : public CFMParams
@@ -95,13 +95,13 @@ protected:
             if (!facts[szPart + "filename"].empty())
                 report.vAttachments.push_back(facts[szPart + "filename"]);
             else if (!facts[szPart + "file"].empty())
-                report.szBody += ReadText(facts[szPart + "file"]);
+                report.szBody += ReadFile(facts[szPart + "file"]);
         }
         report.szBody.erase(std::remove(report.szBody.begin(), report.szBody.end(), '\r'), report.szBody.end());
         return report;
     }
 
-    bool Logged(const std::string& szText) { return ReadText(m_logPath).find(szText) != std::string::npos; }
+    bool Logged(const std::string& szText) { return ReadFile(m_logPath).find(szText) != std::string::npos; }
 
     fs::path m_root;
     std::string m_logPath;
@@ -165,7 +165,7 @@ TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocum
     EXPECT_TRUE(
         Logged("TXT file " + link.string() + " is a symbolic link, not a regular file; it is not read. Attempt 1"));
     EXPECT_TRUE(fs::is_symlink(m_root / "err" / "link.txt")); // the link itself was moved
-    EXPECT_EQ(ReadText(secret), szSecret);
+    EXPECT_EQ(ReadFile(secret), szSecret);
 
     SReport report = ReadReport(sink);
     EXPECT_EQ(report.vRecipients, std::vector<std::string>{"default@example.org"});

@@ -12,7 +12,10 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/SysError.h"
-#include "tests/util/CTestDirectory.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
 #include "util/ProgramPaths.h"
 #include "util/utf8_conversion.h"
 
@@ -21,7 +24,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sys/stat.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -61,9 +63,9 @@ class CLoggerTest : public ::testing::Test
 {
 protected:
     std::wstring LogPath() const { return m_dir.Wide("tarvik.log"); }
-    std::string LogContent() const { return CTestDirectory::ReadFile(m_dir.Path() / "tarvik.log"); }
+    std::string LogContent() const { return tests::ReadFile(m_dir.Path() / "tarvik.log"); }
 
-    CTestDirectory m_dir;
+    CTempDir m_dir;
 };
 
 } // namespace
@@ -128,18 +130,18 @@ TEST_F(CLoggerTest, RotatesOnlyPastTheLimitAndReplacesTheBackup)
 {
     CLogger logger(LogPath());
     EXPECT_EQ(logger.GetBackupPath(), m_dir.Wide("tarvik.old.log"));
-    CTestDirectory::WriteFile(m_dir.Path() / "tarvik.old.log", "stale backup\r\n");
+    tests::WriteFile(m_dir.Path() / "tarvik.old.log", "stale backup\r\n");
 
     const size_t nRecord =
         utf8_conversion::Encode(CLogger::FormatRecord(36, L"m", platform::SSystemTime())).size();
-    CTestDirectory::WriteFile(m_dir.Path() / "tarvik.log", std::string(CLogger::kRotateSize - nRecord, 'x'));
+    tests::WriteFile(m_dir.Path() / "tarvik.log", std::string(CLogger::kRotateSize - nRecord, 'x'));
     logger.Log(36, L"m");
     EXPECT_EQ(fs::file_size(m_dir.Path() / "tarvik.log"), CLogger::kRotateSize);
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "tarvik.old.log"), "stale backup\r\n");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "tarvik.old.log"), "stale backup\r\n");
 
     logger.Log(36, L"m");
     EXPECT_EQ(fs::file_size(m_dir.Path() / "tarvik.old.log"), CLogger::kRotateSize + nRecord);
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "tarvik.old.log").substr(0, 4), "xxxx");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "tarvik.old.log").substr(0, 4), "xxxx");
     std::vector<std::string> lines = Lines(LogContent());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(WithFixedStamp(lines[0]),
@@ -157,10 +159,10 @@ TEST_F(CLoggerTest, UnwritableLogLosesTheRecordSilently)
 TEST_F(CLoggerTest, LogThatCannotBeOpenedLeavesTheBackupAlone)
 {
     fs::create_directories(m_dir.Path() / "tarvik.log");
-    CTestDirectory::WriteFile(m_dir.Path() / "tarvik.old.log", "earlier records\r\n");
+    tests::WriteFile(m_dir.Path() / "tarvik.old.log", "earlier records\r\n");
     CLogger logger(LogPath());
     logger.Log(36, L"lost");
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "tarvik.old.log"), "earlier records\r\n");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "tarvik.old.log"), "earlier records\r\n");
     EXPECT_TRUE(fs::is_directory(m_dir.Path() / "tarvik.log"));
 }
 
@@ -222,24 +224,22 @@ namespace
 
 // Runs the probe with the registry value "Debug" set to szValue (absent when null); returns what it
 // wrote to the debugger output.
-std::string RunProbe(const char* szValue, const CTestDirectory& dir)
+std::string RunProbe(const char* szValue, const CTempDir& dir)
 {
     const fs::path registry = dir.Path() / "registry";
     const fs::path key = registry / "HKEY_LOCAL_MACHINE" / "Software" / "Nordal" / "Halvane";
     fs::create_directories(key);
     if (szValue != nullptr)
-        CTestDirectory::WriteFile(key / "Debug", szValue);
-    const std::string szCommand = "TARVIK_REGISTRY_DIR='" + registry.string() + "' '" LOG_DEBUG_PROBE "' '" +
-                                  (dir.Path() / "probe.log").string() + "' 2>&1";
-    std::string szOutput;
-    FILE* pPipe = ::popen(szCommand.c_str(), "r");
-    if (pPipe == nullptr)
-        return "popen failed";
-    char buffer[4096];
-    size_t nRead;
-    while ((nRead = std::fread(buffer, 1, sizeof(buffer), pPipe)) > 0)
-        szOutput.append(buffer, nRead);
-    EXPECT_EQ(::pclose(pPipe), 0);
+        tests::WriteFile(key / "Debug", szValue);
+    CTestProcess::SOptions options;
+    options.m_bPipeOutput = true;
+    options.m_bPipeErrors = true;
+    options.m_environment = {{"TARVIK_REGISTRY_DIR", registry.string()}};
+    CTestProcess probe;
+    if (!probe.Start({LOG_DEBUG_PROBE, (dir.Path() / "probe.log").string()}, options))
+        return probe.Error();
+    const std::string szOutput = probe.ReadAll();
+    EXPECT_EQ(probe.Wait(), 0);
     return szOutput;
 }
 
@@ -249,16 +249,16 @@ TEST(CLoggerDebugSwitch, OnlyTheTextOneTurnsItOn)
 {
     for (const char* szValue : {static_cast<const char*>(nullptr), "0", "true", " 1", "11"})
     {
-        CTestDirectory dir;
+        CTempDir dir;
         const std::string szOutput = RunProbe(szValue, dir);
         EXPECT_EQ(szOutput.find("probe message"), std::string::npos) << (szValue ? szValue : "(absent)");
         EXPECT_EQ(szOutput.find("CProbe::Outer"), std::string::npos) << (szValue ? szValue : "(absent)");
         // The log record is written whatever the switch says.
-        EXPECT_NE(CTestDirectory::ReadFile(dir.Path() / "probe.log").find("probe message. second line"),
+        EXPECT_NE(tests::ReadFile(dir.Path() / "probe.log").find("probe message. second line"),
                   std::string::npos);
     }
 
-    CTestDirectory dir;
+    CTempDir dir;
     const std::string szOutput = RunProbe("1", dir);
     EXPECT_NE(szOutput.find("probe message. second line"), std::string::npos) << szOutput;
     const size_t nOuterIn = szOutput.find("CProbe::Main: + CProbe::Outer");
@@ -279,23 +279,21 @@ TEST(CLoggerDebugSwitch, OnlyTheTextOneTurnsItOn)
 TEST(CLoggerViewer, ShowLogStartsTheViewerBesideTheExecutableWithItsArguments)
 {
     // A copy of the probe in its own directory, beside a stand-in viewer that records its arguments.
-    CTestDirectory dir;
+    CTempDir dir;
     const fs::path probe = dir.Path() / "probe";
     fs::copy_file(LOG_DEBUG_PROBE, probe);
     const fs::path output = dir.Path() / "viewer-args.txt";
-    CTestDirectory::WriteFile(dir.Path() / "logvista",
-                              "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + output.string() + ".tmp\"\nmv \"" +
-                                  output.string() + ".tmp\" \"" + output.string() + "\"\n");
-    ::chmod((dir.Path() / "logvista").c_str(), 0755);
+    tests::WriteFile(dir.Path() / "logvista", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + output.string() +
+                                                  ".tmp\"\nmv \"" + output.string() + ".tmp\" \"" +
+                                                  output.string() + "\"\n");
+    fs::permissions(dir.Path() / "logvista", fs::perms::owner_all | fs::perms::group_read |
+                                                 fs::perms::group_exec | fs::perms::others_read |
+                                                 fs::perms::others_exec);
     const fs::path log = dir.Path() / "tarvik.log";
-    CTestDirectory::WriteFile(log, "kept\r\n");
-    const std::string szCommand = "'" + probe.string() + "' --show-log '" + log.string() + "' 2>&1";
-    ASSERT_EQ(std::system(szCommand.c_str()), 0);
+    tests::WriteFile(log, "kept\r\n");
+    ASSERT_EQ(CTestProcess::Run({probe.string(), "--show-log", log.string()}), 0);
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!fs::exists(output) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::exists(output)) << "the viewer never ran";
-    EXPECT_EQ(CTestDirectory::ReadFile(output), "/path\n" + log.string() + "\n/language\nEnglish\n");
-    EXPECT_EQ(CTestDirectory::ReadFile(log), "kept\r\n");
+    ASSERT_TRUE(tests::WaitUntil([&] { return fs::exists(output); })) << "the viewer never ran";
+    EXPECT_EQ(tests::ReadFile(output), "/path\n" + log.string() + "\n/language\nEnglish\n");
+    EXPECT_EQ(tests::ReadFile(log), "kept\r\n");
 }

@@ -8,7 +8,10 @@
 #include "log/CLogger.h"
 
 #include "log/ErrorCodes.h"
-#include "tests/util/CTestDirectory.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
 #include "util/utf8_conversion.h"
 
 #include <cstdio>
@@ -81,7 +84,7 @@ void Scan(const std::string& szContent, SLogContent& content, std::string& szFir
 
 // Both files after exactly one rotation: every line well-formed, one rotation record in the fresh
 // log, and every record of every writer there exactly once.
-void ExpectAllRecordsAfterOneRotation(const CTestDirectory& dir, int nWriters, int nRecordsPerWriter)
+void ExpectAllRecordsAfterOneRotation(const CTempDir& dir, int nWriters, int nRecordsPerWriter)
 {
     const fs::path backup = dir.Path() / "tarvik.old.log";
     ASSERT_TRUE(fs::exists(backup)) << "no rotation happened";
@@ -91,8 +94,8 @@ void ExpectAllRecordsAfterOneRotation(const CTestDirectory& dir, int nWriters, i
 
     SLogContent content;
     std::string szFirstBad;
-    Scan(CTestDirectory::ReadFile(backup), content, szFirstBad);
-    const std::string szCurrent = CTestDirectory::ReadFile(dir.Path() / "tarvik.log");
+    Scan(tests::ReadFile(backup), content, szFirstBad);
+    const std::string szCurrent = tests::ReadFile(dir.Path() / "tarvik.log");
     Scan(szCurrent, content, szFirstBad);
     EXPECT_EQ(content.nMalformed, 0) << "first malformed line: " << szFirstBad;
     EXPECT_EQ(content.nRotationRecords, 1);
@@ -119,7 +122,7 @@ void ExpectAllRecordsAfterOneRotation(const CTestDirectory& dir, int nWriters, i
 
 TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
 {
-    CTestDirectory dir;
+    CTempDir dir;
     const std::wstring szLogPath = dir.Wide("tarvik.log");
     // About 170 bytes a record: 8,000 records make some 1.4 MB, so exactly one rotation happens and
     // every record must survive in one of the two files.
@@ -147,21 +150,20 @@ TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
 
 TEST(CLoggerThreads, RecordsOfConcurrentProcessesNeverInterleave)
 {
-    CTestDirectory dir;
+    CTempDir dir;
     const std::string szLog = (dir.Path() / "tarvik.log").string();
     constexpr int kProcesses = 4;
     constexpr int kRecordsPerProcess = 2000;
-    std::vector<FILE*> writers;
+    CTestProcess writers[kProcesses];
+    CTestProcess::SOptions options;
+    options.m_outputFile = "/dev/null";
     for (int p = 0; p < kProcesses; ++p)
-    {
-        const std::string szCommand = "'" LOG_DEBUG_PROBE "' --flood '" + szLog + "' " + std::to_string(p) +
-                                      " " + std::to_string(kRecordsPerProcess) + " 2>&1";
-        FILE* pPipe = ::popen(szCommand.c_str(), "r");
-        ASSERT_NE(pPipe, nullptr);
-        writers.push_back(pPipe);
-    }
-    for (FILE* pPipe : writers)
-        EXPECT_EQ(::pclose(pPipe), 0);
+        ASSERT_TRUE(writers[p].Start(
+            {LOG_DEBUG_PROBE, "--flood", szLog, std::to_string(p), std::to_string(kRecordsPerProcess)},
+            options))
+            << writers[p].Error();
+    for (CTestProcess& writer : writers)
+        EXPECT_EQ(writer.Wait(), 0);
     ExpectAllRecordsAfterOneRotation(dir, kProcesses, kRecordsPerProcess);
 }
 

@@ -3,6 +3,8 @@
 #include "mail/CMIMEMessage.h"
 #include "mail/CTextPlain.h"
 #include "mail/MailText.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -36,24 +38,15 @@ std::string Repeat(const std::string& sz, int n)
     return szResult;
 }
 
-class TempDir
+// A temporary directory that writes files and returns their paths.
+class CMimeFiles : public CTempDir
 {
 public:
-    TempDir()
-    {
-        std::string sz = (std::filesystem::temp_directory_path() / "tarvik-mime-XXXXXX").string();
-        m_path = mkdtemp(sz.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(m_path); }
     std::string Write(const std::string& szName, const std::string& szData) const
     {
-        const std::string szPath = (m_path / szName).string();
-        std::ofstream(szPath, std::ios::binary) << szData;
-        return szPath;
+        EXPECT_TRUE(tests::WriteFile(Path() / szName, szData)) << szName;
+        return Native(szName);
     }
-
-private:
-    std::filesystem::path m_path;
 };
 
 TEST(MimeComposition, TextOnlyMessageHasNoMultipart)
@@ -172,7 +165,7 @@ TEST(MimeComposition, DateHeaderValue)
 
 TEST(MimeComposition, ReportLayoutWithAttachments)
 {
-    TempDir dir;
+    CMimeFiles dir;
     const std::string szFile54 = dir.Write("report.txt", std::string(54, 'A'));
     const std::string szFile55 = dir.Write("My Invoice.txt", std::string(55, 'B'));
     CMIMEMessage message;

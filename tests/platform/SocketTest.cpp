@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <unistd.h>
 
 namespace
 {
@@ -53,7 +52,7 @@ TEST_P(SocketTest, ConnectsSendsWholeBuffersAndReceives)
     }
     EXPECT_EQ(szReply, "220 ready\r\n");
 
-    close(hPeer);
+    CLoopbackListener::CloseSocket(hPeer);
     EXPECT_EQ(socket.Receive(buffer, sizeof buffer, kGenerousMs), 0) << "orderly close reads as 0";
 }
 
@@ -71,7 +70,7 @@ TEST(SocketFailures, SilentPeerTimesOutAndClosedPortIsRefused)
     char buffer[16];
     EXPECT_EQ(socket.Receive(buffer, sizeof buffer, 50), -1);
     EXPECT_EQ(platform::GetLastError(), platform::kErrorTimeout);
-    close(hPeer);
+    CLoopbackListener::CloseSocket(hPeer);
 
     // The listener's port, once closed, refuses connections.
     const uint16_t nPort = static_cast<uint16_t>(listener.Port());
@@ -91,7 +90,7 @@ TEST(SocketFailures, SendToClosedPeerFailsWithoutSignal)
     ASSERT_TRUE(listener.Listen());
     platform::CSocket socket;
     ASSERT_TRUE(socket.Connect("127.0.0.1", static_cast<uint16_t>(listener.Port()), kGenerousMs));
-    close(listener.Accept(kGenerousMs));
+    CLoopbackListener::CloseSocket(listener.Accept(kGenerousMs));
     // The first sends may still be buffered; a large one meets the reset and fails.
     const std::string szData(8 * 1024 * 1024, 'x');
     bool bFailed = false;

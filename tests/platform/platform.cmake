@@ -1,29 +1,34 @@
-# The platform layer's own suites. tarvik_platform_helper is a small program that the multi-process
-# suites start to hold, race for and signal named objects from another process.
-add_executable(tarvik_platform_helper ${CMAKE_CURRENT_LIST_DIR}/platform_helper.cpp)
+# The platform layer's suites. <Name>Test.cpp holds the contract tests, which every backend passes
+# unchanged (they include only the portable headers); <Name>PosixTest.cpp holds the tests of the
+# Linux mechanisms behind them. A Windows backend lists its own <Name>WinTest.cpp here instead.
+# tarvik_platform_helper is a small program that the multi-process suites start to hold, race for and
+# signal named objects from another process.
+add_executable(tarvik_platform_helper ${CMAKE_CURRENT_LIST_DIR}/PlatformHelper.cpp)
 target_link_libraries(tarvik_platform_helper PRIVATE tarvik_platform)
 set_target_properties(tarvik_platform_helper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TARVIK_TEST_OUTPUT_DIRECTORY})
 
-tarvik_add_test(test_platform_basics
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_platform_basics.cpp
-  LIBS tarvik_platform)
-tarvik_add_test(test_platform_files
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_platform_files.cpp
-  LIBS tarvik_platform)
-tarvik_add_test(test_platform_profile
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_platform_profile.cpp
-  LIBS tarvik_platform)
-tarvik_add_test(test_platform_registry
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_platform_registry.cpp
-  LIBS tarvik_platform)
-tarvik_add_test(test_platform_kernel_objects
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_platform_kernel_objects.cpp
-  LIBS tarvik_platform
-  LABELS threads)
-tarvik_add_test(test_platform_process
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_platform_process.cpp
-  LIBS tarvik_platform
-  LABELS threads)
+# tarvik_add_platform_test(TARGET SUBJECT [LABELS...]): the contract and the Linux suites of SUBJECT
+# in one program.
+function(tarvik_add_platform_test target subject)
+  set(sources ${CMAKE_CURRENT_LIST_DIR}/${subject}Test.cpp)
+  if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${subject}PosixTest.cpp)
+    list(APPEND sources ${CMAKE_CURRENT_LIST_DIR}/${subject}PosixTest.cpp)
+  endif()
+  tarvik_add_test(${target} SOURCES ${sources} LIBS tarvik_platform ${ARGN})
+endfunction()
+
+tarvik_add_platform_test(test_platform_basics PlatformBasics)
+tarvik_add_platform_test(test_platform_files FileSystem)
+tarvik_add_platform_test(test_platform_profile Profile)
+tarvik_add_platform_test(test_platform_registry Registry)
+tarvik_add_platform_test(test_platform_kernel_objects KernelObjects LABELS threads)
+tarvik_add_platform_test(test_platform_process Process LABELS threads)
+tarvik_add_platform_test(test_directory_watch DirectoryWatch LABELS threads)
+tarvik_add_platform_test(test_thread_messages ThreadMessages LABELS threads)
+tarvik_add_platform_test(platform_socket_test Socket LABELS threads)
+# The run-time library loader, on the PDF library of the build.
+tarvik_add_platform_test(test_library Library)
+add_dependencies(test_library QuickPDFDLL0723)
 foreach(t test_platform_kernel_objects test_platform_process)
   add_dependencies(${t} tarvik_platform_helper)
   target_compile_definitions(${t} PRIVATE TARVIK_PLATFORM_HELPER="$<TARGET_FILE:tarvik_platform_helper>")

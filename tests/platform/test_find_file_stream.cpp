@@ -7,7 +7,8 @@
 #include "platform/FileSystem_posix.h"
 #include "platform/SysError.h"
 #include "platform/WildcardPattern.h"
-#include "test_platform_support.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,7 @@
 #include <unistd.h>
 
 using namespace platform;
-using platform_test::CTempDir;
-using platform_test::WriteBytes;
+using tests::WriteFile;
 
 namespace
 {
@@ -63,7 +63,7 @@ TEST(FindFileStreamTest, NamesInAnyBytesAreMatchedAndHandedOutIntact)
     const std::string szLatin1 = "caf\xE9.txt"; // not UTF-8
     const std::string szUtf8 = "\xC3\x84rger.TXT";
     for (const std::string& sz : {szLatin1, szUtf8, std::string("plain.txt"), std::string("other.pdf")})
-        WriteBytes(dir.Native(sz), "x");
+        WriteFile(dir.Native(sz), "x");
     CFindFile find;
     EXPECT_EQ(ListNames(find, dir.Wide("*.txt")), (std::set<std::string>{szLatin1, szUtf8, "plain.txt"}));
     EXPECT_EQ(ListNames(find, dir.Wide("\xC3\xA4*")), (std::set<std::string>{szUtf8})); // ä matches Ä
@@ -74,7 +74,7 @@ TEST(FindFileStreamTest, EntriesRemovedDuringTheSearchAreNotHandedOut)
 {
     CTempDir dir;
     for (int n = 0; n < 300; ++n)
-        WriteBytes(dir.Native("f" + std::to_string(n) + ".txt"), "x");
+        WriteFile(dir.Native("f" + std::to_string(n) + ".txt"), "x");
     CFindFile find;
     SFindData data;
     ASSERT_TRUE(find.First(dir.Wide("*.txt"), data));
@@ -116,8 +116,8 @@ protected:
 TEST(FindFileStreamTest, FilterOfADerivedFinderSeesDirectoriesAndDecides)
 {
     CTempDir dir;
-    WriteBytes(dir.Native("keep.txt"), "x");
-    WriteBytes(dir.Native("drop.txt"), "x");
+    WriteFile(dir.Native("keep.txt"), "x");
+    WriteFile(dir.Native("drop.txt"), "x");
     ASSERT_EQ(::mkdir(dir.Native("keepdir").c_str(), 0755), 0);
     ASSERT_EQ(::symlink(dir.Native("keepdir").c_str(), dir.Native("keeplink").c_str()), 0);
     ASSERT_EQ(::symlink(dir.Native("missing").c_str(), dir.Native("keepdangling").c_str()), 0);

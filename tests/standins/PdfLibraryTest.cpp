@@ -9,6 +9,7 @@
 #include "standins/pdflib/PdfRangeList.h"
 #include "standins/pdflib/QuickPDFExports.h"
 #include "tests/standins/PdfSamples.h"
+#include "tests/support/TestFiles.h"
 
 namespace
 {
@@ -111,10 +112,10 @@ TEST_F(PdfLibraryTest, EveryTruncationFailsWithATableCode)
     const std::vector<std::string> files = {szGs, m_samples.Cairo("cairo.pdf", 2),
                                             m_samples.Linearized("linear.pdf", szGs),
                                             m_samples.ObjectStreams("objstm.pdf", szGs), szIncremental};
-    const size_t nEarlierRevision = CPdfSamples::ReadFile(szGs).size();
+    const size_t nEarlierRevision = tests::ReadFile(szGs).size();
     for (const std::string& szFile : files)
     {
-        const std::string szData = CPdfSamples::ReadFile(szFile);
+        const std::string szData = tests::ReadFile(szFile);
         // A cut after the last "%%EOF" leaves the file complete.
         const size_t nComplete = szData.rfind("%%EOF") + 5;
         int nOpened = 0;
@@ -123,7 +124,7 @@ TEST_F(PdfLibraryTest, EveryTruncationFailsWithATableCode)
             // The end of the earlier revision of the updated file is itself a complete PDF.
             if (szFile == szIncremental && nLength + 7 > nEarlierRevision && nLength <= nEarlierRevision)
                 continue;
-            CPdfSamples::WriteFile(m_samples.PathOf("cut.pdf"), szData.substr(0, nLength));
+            tests::WriteFile(m_samples.PathOf("cut.pdf"), szData.substr(0, nLength));
             int nCode = 0;
             if (const int nHandle = OpenAtPageOne(m_samples.PathOf("cut.pdf"), nCode))
             {
@@ -151,10 +152,10 @@ TEST_F(PdfLibraryTest, FailuresCarryTheirCodes)
     EXPECT_EQ(411, QuickPDFLastErrorCode(m_nInstance));
     EXPECT_EQ(0, QuickPDFDAOpenFile(m_nInstance, m_samples.Dir().c_str(), ""));
     EXPECT_EQ(401, QuickPDFLastErrorCode(m_nInstance));
-    CPdfSamples::WriteFile(m_samples.PathOf("text.pdf"), "This is no PDF at all.\n");
+    tests::WriteFile(m_samples.PathOf("text.pdf"), "This is no PDF at all.\n");
     EXPECT_EQ(0, QuickPDFDAOpenFile(m_nInstance, m_samples.PathOf("text.pdf").c_str(), ""));
     EXPECT_EQ(409, QuickPDFLastErrorCode(m_nInstance));
-    CPdfSamples::WriteFile(m_samples.PathOf("empty.pdf"), "");
+    tests::WriteFile(m_samples.PathOf("empty.pdf"), "");
     EXPECT_EQ(0, QuickPDFDAOpenFile(m_nInstance, m_samples.PathOf("empty.pdf").c_str(), ""));
     EXPECT_EQ(409, QuickPDFLastErrorCode(m_nInstance));
 

@@ -84,6 +84,13 @@ public:
 
     int Port() const { return m_nPort; }
 
+    // Closes an accepted connection (negative descriptors are ignored).
+    static void CloseSocket(int hSocket)
+    {
+        if (hSocket >= 0)
+            close(hSocket);
+    }
+
     // Sends the whole text; false on error.
     static bool SendAll(int hSocket, const std::string& szText)
     {

@@ -14,23 +14,18 @@
 // directory. Header-only; needs TARVIK_SOURCE_DIR (every test target has it). One thread only.
 #pragma once
 
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
+
 #include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 class CSmtpSink
 {
@@ -44,21 +39,8 @@ public:
         std::string m_szEmlPath;             // path of the stored .eml file
     };
 
-    CSmtpSink()
-    {
-        std::string szTemplate = (std::filesystem::temp_directory_path() / "tarvik-smtp-XXXXXX").string();
-        if (mkdtemp(szTemplate.data()) != nullptr)
-            m_szDir = szTemplate;
-    }
-    ~CSmtpSink()
-    {
-        Stop();
-        if (!m_szDir.empty())
-        {
-            std::error_code ec;
-            std::filesystem::remove_all(m_szDir, ec);
-        }
-    }
+    CSmtpSink() : m_dir("smtp"), m_szDir(m_dir.Native()) {}
+    ~CSmtpSink() { Stop(); }
     CSmtpSink(const CSmtpSink&) = delete;
     CSmtpSink& operator=(const CSmtpSink&) = delete;
 
@@ -67,60 +49,43 @@ public:
     bool Start(const std::string& szHost = "127.0.0.1",
                std::chrono::milliseconds timeout = std::chrono::seconds(60))
     {
-        if (m_szDir.empty())
-            return Fail("no temporary directory");
         m_szHost = szHost;
         const std::string szScript = std::string(TARVIK_SOURCE_DIR) + "/tests/support/smtp_sink.py";
         const std::string szPortFile = m_szDir + "/port";
-        std::vector<std::string> vArgs = {"/usr/bin/python3", szScript,  "--host",    szHost,
-                                          "--port",           "0",       "--maildir", MailDir(),
-                                          "--port-file",      szPortFile};
-        std::vector<char*> vArgv;
-        for (std::string& szArg : vArgs)
-            vArgv.push_back(szArg.data());
-        vArgv.push_back(nullptr);
-        if (posix_spawn(&m_nPid, vArgv[0], nullptr, nullptr, vArgv.data(), environ) != 0)
-        {
-            m_nPid = -1;
-            return Fail("cannot start /usr/bin/python3");
-        }
-        const auto tEnd = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < tEnd)
-        {
-            std::ifstream file(szPortFile);
-            if (file >> m_nPort && m_nPort > 0)
-                return true;
-            int nStatus = 0;
-            if (waitpid(m_nPid, &nStatus, WNOHANG) == m_nPid)
+        if (!m_server.Start({"/usr/bin/python3", szScript, "--host", szHost, "--port", "0", "--maildir",
+                             MailDir(), "--port-file", szPortFile}))
+            return Fail(m_server.Error());
+        bool bEnded = false;
+        const bool bReady = tests::WaitUntil(
+            [&]()
             {
-                m_nPid = -1;
-                return Fail("smtp_sink.py ended before it was ready");
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+                std::ifstream file(szPortFile);
+                if (file >> m_nPort && m_nPort > 0)
+                    return true;
+                int nResult = 0;
+                bEnded = m_server.WaitFor(0, nResult);
+                return bEnded;
+            },
+            timeout);
+        if (bReady && !bEnded)
+            return true;
         Stop();
-        return Fail("smtp_sink.py did not become ready in time");
+        return Fail(bEnded ? "smtp_sink.py ended before it was ready"
+                           : "smtp_sink.py did not become ready in time");
     }
 
     // Stops the server; waits for it to end. Messages stay readable.
     void Stop()
     {
-        if (m_nPid <= 0)
+        if (!m_server.Running())
             return;
-        kill(m_nPid, SIGTERM);
-        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        int nStatus = 0;
-        while (waitpid(m_nPid, &nStatus, WNOHANG) == 0)
+        m_server.Signal(SIGTERM);
+        int nResult = 0;
+        if (!m_server.WaitFor(20000, nResult))
         {
-            if (std::chrono::steady_clock::now() > tEnd)
-            {
-                kill(m_nPid, SIGKILL);
-                waitpid(m_nPid, &nStatus, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            m_server.Kill();
+            m_server.Wait();
         }
-        m_nPid = -1;
     }
 
     int Port() const { return m_nPort; }
@@ -141,14 +106,8 @@ public:
     // Waits until at least n messages are stored; false after the time-out.
     bool WaitForMessages(int n, std::chrono::milliseconds timeout = std::chrono::seconds(60))
     {
-        const auto tEnd = std::chrono::steady_clock::now() + timeout;
-        while (Count() < n)
-        {
-            if (std::chrono::steady_clock::now() > tEnd)
-                return Fail("fewer messages arrived than awaited");
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
+        return tests::WaitUntil([&]() { return Count() >= n; }, timeout) ||
+               Fail("fewer messages arrived than awaited");
     }
 
     // Message n (1-based), as stored; empty fields when it is not there.
@@ -178,11 +137,7 @@ public:
         return msg;
     }
 
-    static std::string ReadFile(const std::string& szPath)
-    {
-        std::ifstream file(szPath, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    static std::string ReadFile(const std::string& szPath) { return tests::ReadFile(szPath); }
 
     // Reads the JSON string that starts with the quote at nPos into szOut (UTF-8); returns the
     // index of its closing quote.
@@ -226,19 +181,13 @@ public:
                                                         const std::string& szExtractDir = std::string())
     {
         std::map<std::string, std::string> facts;
-        std::string szCommand = "/usr/bin/python3 '" + std::string(TARVIK_SOURCE_DIR) +
-                                "/tests/support/parse_mail.py' '" + szEmlPath + "'";
+        std::vector<std::string> args = {
+            "/usr/bin/python3", std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py", szEmlPath};
         if (!szExtractDir.empty())
-            szCommand += " --extract '" + szExtractDir + "'";
-        FILE* pPipe = popen(szCommand.c_str(), "r");
-        if (pPipe == nullptr)
-            return facts;
-        std::string szOutput;
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pPipe)) > 0)
-            szOutput.append(buffer, n);
-        if (pclose(pPipe) != 0)
+            args.insert(args.end(), {"--extract", szExtractDir});
+        int nResult = -1;
+        const std::string szOutput = CTestProcess::Output(args, &nResult);
+        if (nResult != 0)
             return {};
         std::istringstream lines(szOutput);
         std::string szLine;
@@ -300,9 +249,10 @@ private:
         return szValue;
     }
 
+    CTempDir m_dir;
     std::string m_szDir;
     std::string m_szHost;
     std::string m_szError;
-    pid_t m_nPid = -1;
+    CTestProcess m_server;
     int m_nPort = 0;
 };

@@ -1,79 +1,44 @@
-// Small helpers shared by the tests and benchmarks that drive real files and programs: reading a file
-// whole, the UTF-16LE form of an INI text, waiting for a condition, running a program to its end, and
-// a one-page PDF made by Ghostscript. Header-only.
+// Small helpers shared by the tests and benchmarks that drive real files and programs: whole-file
+// reads and writes, the UTF-16LE form of an INI text as tarvik.ini is stored, waiting for a
+// condition with a deadline, and a one-page PDF made by Ghostscript.
 #pragma once
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include <string_view>
 #include <vector>
 
 namespace tests
 {
 
 // The file's bytes; empty when it cannot be read.
-inline std::string ReadText(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+std::string ReadFile(const std::filesystem::path& path);
+// Replaces the file's content with the bytes; false when it cannot be written.
+bool WriteFile(const std::filesystem::path& path, std::string_view szBytes);
+// True when there is an entry of that name (a dangling symbolic link counts).
+bool PathExists(const std::filesystem::path& path);
+// The names of the directory's entries, sorted; empty when it cannot be read.
+std::vector<std::string> ListDirectory(const std::filesystem::path& path);
 
-// Plain ASCII text as UTF-16LE with its byte-order mark, as tarvik.ini is stored.
-inline std::string Utf16(const std::string& szAscii)
-{
-    std::string szOut = "\xFF\xFE";
-    for (char ch : szAscii)
-    {
-        szOut += ch;
-        szOut += '\0';
-    }
-    return szOut;
-}
+// UTF-16LE bytes of the text, without a byte-order mark (characters beyond U+FFFF as pairs).
+std::string Utf16Le(std::wstring_view szText);
+// The bytes of an INI file as tarvik.ini is stored: the UTF-16LE mark, then the text. The narrow
+// form takes ASCII (each byte one character).
+std::string Utf16Ini(std::wstring_view szText);
+std::string Utf16Ini(std::string_view szAscii);
+// Writes Utf16Ini(szText) to the file; false when it cannot be written.
+bool WriteUtf16Ini(const std::filesystem::path& path, std::wstring_view szText);
+// The lines of UTF-16LE bytes after their mark, split at CR LF; empty lines dropped.
+std::vector<std::wstring> Utf16Lines(const std::string& szBytes);
 
-// Polls ready() every 20 ms until it holds (true) or the time-out has passed (false).
-inline bool WaitUntil(const std::function<bool()>& ready,
-                      std::chrono::steady_clock::duration timeout = std::chrono::seconds(60))
-{
-    const auto tEnd = std::chrono::steady_clock::now() + timeout;
-    while (!ready())
-    {
-        if (std::chrono::steady_clock::now() > tEnd)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// Runs the program (looked up on PATH) to its end: its exit code, -1000 - the signal that ended it,
-// or -1 when it could not be started.
-inline int RunProgram(std::vector<std::string> args)
-{
-    std::vector<char*> argv;
-    for (auto& sz : args)
-        argv.push_back(sz.data());
-    argv.push_back(nullptr);
-    pid_t nPid = 0;
-    if (posix_spawnp(&nPid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int nStatus = 0;
-    if (waitpid(nPid, &nStatus, 0) != nPid)
-        return -1;
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1000 - WTERMSIG(nStatus);
-}
+// Polls ready() every 20 ms until it holds (true) or the time-out has passed (false); ready() is
+// asked once more at the deadline.
+bool WaitUntil(const std::function<bool()>& ready,
+               std::chrono::steady_clock::duration timeout = std::chrono::seconds(60));
 
 // Writes a one-page PDF showing szText with Ghostscript; true when gs succeeded.
-inline bool MakeOnePagePdf(const std::filesystem::path& path, const std::string& szText = "Page")
-{
-    return RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-o", path.string(), "-c",
-                       "/Helvetica findfont 20 scalefont setfont 72 700 moveto (" + szText +
-                           ") show showpage"}) == 0;
-}
+bool MakeOnePagePdf(const std::filesystem::path& path, const std::string& szText = "Page");
 
 } // namespace tests

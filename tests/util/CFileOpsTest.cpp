@@ -5,12 +5,13 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/SysError.h"
-#include "tests/util/CTestDirectory.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/TestFiles.h"
 
 #include <deque>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -54,13 +55,14 @@ protected:
     void MakeTreeWithReadOnlyFile()
     {
         fs::create_directories(m_dir.Path() / "tree" / "sub");
-        CTestDirectory::WriteFile(m_dir.Path() / "tree" / "a.txt", "a");
-        CTestDirectory::WriteFile(m_dir.Path() / "tree" / "sub" / "locked.txt", "l");
-        CTestDirectory::WriteFile(m_dir.Path() / "tree" / "sub" / "z.txt", "z");
-        ::chmod((m_dir.Path() / "tree" / "sub" / "locked.txt").c_str(), 0444);
+        tests::WriteFile(m_dir.Path() / "tree" / "a.txt", "a");
+        tests::WriteFile(m_dir.Path() / "tree" / "sub" / "locked.txt", "l");
+        tests::WriteFile(m_dir.Path() / "tree" / "sub" / "z.txt", "z");
+        fs::permissions(m_dir.Path() / "tree" / "sub" / "locked.txt",
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     }
 
-    CTestDirectory m_dir;
+    CTempDir m_dir;
     CScriptedPresenter m_presenter;
     platform::IMessageBoxPresenter* m_pPrevious = nullptr;
 };
@@ -127,7 +129,7 @@ TEST_F(CFileOpsTest, DeleteWithoutAskingRemovesReadOnlyFileSilently)
 TEST_F(CFileOpsTest, DeleteFollowsNoSymbolicLinkOutOfTheTree)
 {
     fs::create_directories(m_dir.Path() / "outside");
-    CTestDirectory::WriteFile(m_dir.Path() / "outside" / "keep.txt", "k");
+    tests::WriteFile(m_dir.Path() / "outside" / "keep.txt", "k");
     fs::create_directories(m_dir.Path() / "tree");
     fs::create_directory_symlink(m_dir.Path() / "outside", m_dir.Path() / "tree" / "link");
     CFileOps ops;
@@ -154,29 +156,29 @@ TEST_F(CFileOpsTest, DeleteRejectsEmptyPath)
 
 TEST_F(CFileOpsTest, CopyNeverOverwritesUnlessAsked)
 {
-    CTestDirectory::WriteFile(m_dir.Path() / "src.pdf", "new");
+    tests::WriteFile(m_dir.Path() / "src.pdf", "new");
     fs::create_directories(m_dir.Path() / "out");
-    CTestDirectory::WriteFile(m_dir.Path() / "out" / "report.pdf", "old");
+    tests::WriteFile(m_dir.Path() / "out" / "report.pdf", "old");
     CFileOps ops;
     EXPECT_TRUE(ops.CopyTo(m_dir.Wide("src.pdf"), m_dir.Wide("out/report.pdf"), false));
     EXPECT_TRUE(ops.CopyTo(m_dir.Wide("src.pdf"), m_dir.Wide("out/report.pdf"), false));
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "out" / "report.pdf"), "old");
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "out" / "Copy of report.pdf"), "new");
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "out" / "Copy (1) of report.pdf"), "new");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "out" / "report.pdf"), "old");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "out" / "Copy of report.pdf"), "new");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "out" / "Copy (1) of report.pdf"), "new");
 
     EXPECT_TRUE(ops.CopyTo(m_dir.Wide("src.pdf"), m_dir.Wide("out/report.pdf"), true));
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "out" / "report.pdf"), "new");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "out" / "report.pdf"), "new");
     // A file copied onto itself stays intact.
     EXPECT_TRUE(ops.CopyTo(m_dir.Wide("src.pdf"), m_dir.Wide("src.pdf"), true));
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "src.pdf"), "new");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "src.pdf"), "new");
 }
 
 TEST_F(CFileOpsTest, CopyToCreatesFolderAndReportsFailureInErrorFields)
 {
-    CTestDirectory::WriteFile(m_dir.Path() / "src.txt", "x");
+    tests::WriteFile(m_dir.Path() / "src.txt", "x");
     CFileOps ops;
     EXPECT_TRUE(ops.CopyTo(m_dir.Wide("src.txt"), m_dir.Wide("deep/er/dst.txt"), false));
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "deep" / "er" / "dst.txt"), "x");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "deep" / "er" / "dst.txt"), "x");
     EXPECT_EQ(ops.GetErrorText(), L"No error");
 
     EXPECT_FALSE(ops.CopyTo(m_dir.Wide("missing.txt"), m_dir.Wide("dst2.txt"), false));
@@ -187,11 +189,11 @@ TEST_F(CFileOpsTest, CopyToCreatesFolderAndReportsFailureInErrorFields)
 
 TEST_F(CFileOpsTest, MoveToDirectoryCreatesTargetAndHonoursOverwrite)
 {
-    CTestDirectory::WriteFile(m_dir.Path() / "a.txt", "first");
-    CTestDirectory::WriteFile(m_dir.Path() / "b.txt", "second");
+    tests::WriteFile(m_dir.Path() / "a.txt", "first");
+    tests::WriteFile(m_dir.Path() / "b.txt", "second");
     CFileOps ops;
     EXPECT_TRUE(ops.MoveToDirectory(m_dir.Wide("a.txt"), m_dir.Wide("out/sub/x.txt"), false));
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "out" / "sub" / "x.txt"), "first");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "out" / "sub" / "x.txt"), "first");
     EXPECT_FALSE(fs::exists(m_dir.Path() / "a.txt"));
 
     bool bThrown = false;
@@ -206,9 +208,9 @@ TEST_F(CFileOpsTest, MoveToDirectoryCreatesTargetAndHonoursOverwrite)
         delete pException;
     }
     EXPECT_TRUE(bThrown);
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "out" / "sub" / "x.txt"), "first");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "out" / "sub" / "x.txt"), "first");
     EXPECT_TRUE(ops.MoveToDirectory(m_dir.Wide("b.txt"), m_dir.Wide("out/sub/x.txt"), true));
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "out" / "sub" / "x.txt"), "second");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "out" / "sub" / "x.txt"), "second");
 }
 
 TEST_F(CFileOpsTest, DirectoriesAndPathTypes)
@@ -218,7 +220,7 @@ TEST_F(CFileOpsTest, DirectoriesAndPathTypes)
     EXPECT_EQ(ops.CreateDirectory(m_dir.Wide("n/e/w")), 2);
     EXPECT_EQ(CFileOps::GetPathType(m_dir.Wide("n/e/w")), 2);
     EXPECT_EQ(CFileOps::GetPathType(m_dir.Wide("missing/dir/file.txt")), 0);
-    CTestDirectory::WriteFile(m_dir.Path() / "f.txt", "12345");
+    tests::WriteFile(m_dir.Path() / "f.txt", "12345");
     EXPECT_EQ(CFileOps::GetPathType(m_dir.Wide("f.txt")), 1);
     EXPECT_TRUE(CFileOps::IsNotDirectory(m_dir.Wide("f.txt")));
     EXPECT_FALSE(CFileOps::IsNotDirectory(m_dir.Wide("n")));
@@ -250,9 +252,9 @@ TEST_F(CFileOpsTest, TouchFileCreatesMissingAndKeepsExistingContent)
     EXPECT_TRUE(CFileOps::TouchFile(m_dir.Wide("new.log")));
     EXPECT_TRUE(fs::exists(m_dir.Path() / "new.log"));
     EXPECT_EQ(fs::file_size(m_dir.Path() / "new.log"), 0u);
-    CTestDirectory::WriteFile(m_dir.Path() / "old.log", "records");
+    tests::WriteFile(m_dir.Path() / "old.log", "records");
     EXPECT_TRUE(CFileOps::TouchFile(m_dir.Wide("old.log")));
-    EXPECT_EQ(CTestDirectory::ReadFile(m_dir.Path() / "old.log"), "records");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "old.log"), "records");
     EXPECT_FALSE(CFileOps::TouchFile(m_dir.Wide("no/such/dir/x.log")));
 }
 

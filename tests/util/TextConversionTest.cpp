@@ -3,7 +3,9 @@
 #include "util/TextConversion.h"
 #include "platform/Encoding.h"
 #include "platform/MessageBox.h"
-#include "tests/util/CTestDirectory.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/TestFiles.h"
 #include "util/CFileFindEx.h"
 #include "util/utf8_conversion.h"
 
@@ -93,7 +95,7 @@ TEST(Utf8Conversion, OutStopsBeforeASequenceThatDoesNotFitAndReportsTheRest)
 
 TEST(Utf8Conversion, WideFileStreamRoundTrip)
 {
-    CTestDirectory dir;
+    CTempDir dir;
     const fs::path path = dir.Path() / "wide.txt";
     std::wstring szText;
     for (int i = 0; i < 5000; ++i)
@@ -104,7 +106,7 @@ TEST(Utf8Conversion, WideFileStreamRoundTrip)
         stream.open(path, std::ios::binary);
         stream << szText;
     }
-    EXPECT_EQ(CTestDirectory::ReadFile(path), utf8_conversion::Encode(szText));
+    EXPECT_EQ(tests::ReadFile(path), utf8_conversion::Encode(szText));
     std::wifstream input;
     input.imbue(std::locale(std::locale::classic(), new utf8_conversion));
     input.open(path, std::ios::binary);
@@ -150,7 +152,7 @@ protected:
     {
         for (const char* szName :
              {"A.TXT", "b.txt", "c.txt.bak", "txt", "d.pdf", "e.TIF", "~a.pdf", "f(1).pdf"})
-            CTestDirectory::WriteFile(m_dir.Path() / szName, "x");
+            tests::WriteFile(m_dir.Path() / szName, "x");
         fs::create_directories(m_dir.Path() / "sub.dir");
     }
 
@@ -169,7 +171,7 @@ protected:
         return names;
     }
 
-    CTestDirectory m_dir;
+    CTempDir m_dir;
 };
 
 TEST_F(CFileFindExTest, IncludeMaskIgnoresCaseAndMatchesWholeNames)

@@ -7,6 +7,8 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "tests/documents/TiffTestFiles.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "watch/CDirMonFileStatus.h"
 #include "watch/CDocInfo.h"
 #include "watch/CFileValidatior.h"
@@ -51,15 +53,9 @@ bool EndsWith(const std::wstring& szText, const std::wstring& szEnd)
 class ValidationTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        setenv("TARVIK_OBJECTS_DIR", m_dir.Path().c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", m_dir.Path().c_str(), 1);
-    }
-
     void Write(const std::string& szName, size_t nBytes, std::ios::openmode mode = std::ios::trunc)
     {
-        std::ofstream file(m_dir.File(szName), std::ios::binary | mode);
+        std::ofstream file(m_dir.Native(szName), std::ios::binary | mode);
         file << std::string(nBytes, 'x');
     }
 
@@ -67,14 +63,15 @@ protected:
     {
         platform::CFindFile find;
         platform::SFindData data;
-        EXPECT_TRUE(find.First(m_dir.WideFile(szName), data));
+        EXPECT_TRUE(find.First(m_dir.Wide(szName), data));
         return data;
     }
 
     // Moves the record's start back, as if it had been made nMilliseconds ago.
     static void Age(CDocInfo& info, uint32_t nMilliseconds) { info.m_nStarted -= nMilliseconds; }
 
-    CTempDir m_dir;
+    CIsolatedEnvironment m_env;
+    const CTempDir& m_dir = m_env.Directory();
     CFakeValidator m_validator;
 };
 
@@ -89,9 +86,9 @@ TEST_F(ValidationTest, ConstructionTakesTheFirstLook)
 {
     Write("a.tif", 2000);
     const platform::SFindData entry = Entry("a.tif");
-    CDocInfo info(m_dir.WideFile("a.tif"), entry, &m_validator);
+    CDocInfo info(m_dir.Wide("a.tif"), entry, &m_validator);
     EXPECT_EQ(1, m_validator.m_nCalls);
-    EXPECT_EQ(m_dir.WideFile("a.tif"), m_validator.m_szPath);
+    EXPECT_EQ(m_dir.Wide("a.tif"), m_validator.m_szPath);
     EXPECT_TRUE(info.m_bValid);
     EXPECT_TRUE(info.m_bChecked);
     EXPECT_EQ(CDocInfo::kStatusPending, info.m_nStatus);
@@ -100,17 +97,17 @@ TEST_F(ValidationTest, ConstructionTakesTheFirstLook)
     EXPECT_EQ(info.m_nStarted, info.m_nLastCheck);
 
     m_validator.m_bResult = false;
-    CDocInfo failed(m_dir.WideFile("a.tif"), entry, &m_validator);
+    CDocInfo failed(m_dir.Wide("a.tif"), entry, &m_validator);
     EXPECT_FALSE(failed.m_bValid);
     EXPECT_EQ(CDocInfo::kStatusPending, failed.m_nStatus);
-    CDocInfo unvalidated(m_dir.WideFile("a.tif"), entry, nullptr);
+    CDocInfo unvalidated(m_dir.Wide("a.tif"), entry, nullptr);
     EXPECT_TRUE(unvalidated.m_bValid);
 }
 
 TEST_F(ValidationTest, SteadyFilePassesOnTheSecondLook)
 {
     Write("a.tif", 2000);
-    CDocInfo info(m_dir.WideFile("a.tif"), Entry("a.tif"), &m_validator);
+    CDocInfo info(m_dir.Wide("a.tif"), Entry("a.tif"), &m_validator);
     m_validator.m_nPages = 7;
     EXPECT_TRUE(info.Check(&m_validator, 60000, 0));
     EXPECT_EQ(CDocInfo::kStatusPassed, info.m_nStatus);
@@ -118,7 +115,7 @@ TEST_F(ValidationTest, SteadyFilePassesOnTheSecondLook)
     EXPECT_EQ(7, info.m_nPages);
     EXPECT_EQ(2, m_validator.m_nCalls);
 
-    CDocInfo unvalidated(m_dir.WideFile("a.tif"), Entry("a.tif"), nullptr);
+    CDocInfo unvalidated(m_dir.Wide("a.tif"), Entry("a.tif"), nullptr);
     EXPECT_TRUE(unvalidated.Check(nullptr, 60000, 0));
     EXPECT_EQ(CDocInfo::kStatusPassed, unvalidated.m_nStatus);
 }
@@ -126,7 +123,7 @@ TEST_F(ValidationTest, SteadyFilePassesOnTheSecondLook)
 TEST_F(ValidationTest, ChecksWithinTheIntervalDoNothing)
 {
     Write("a.tif", 2000);
-    CDocInfo info(m_dir.WideFile("a.tif"), Entry("a.tif"), &m_validator);
+    CDocInfo info(m_dir.Wide("a.tif"), Entry("a.tif"), &m_validator);
     const uint32_t nLastCheck = info.m_nLastCheck;
     EXPECT_FALSE(info.Check(&m_validator, 60000, 600000));
     EXPECT_FALSE(info.m_bChecked);
@@ -141,7 +138,7 @@ TEST_F(ValidationTest, ZeroSizeAtTheFirstLookNeedsTwoMoreLooks)
     Write("a.tif", 0);
     const platform::SFindData entry = Entry("a.tif");
     Write("a.tif", 3000);
-    CDocInfo info(m_dir.WideFile("a.tif"), entry, &m_validator);
+    CDocInfo info(m_dir.Wide("a.tif"), entry, &m_validator);
     EXPECT_FALSE(info.Check(&m_validator, 60000, 0));
     EXPECT_TRUE(StartsWith(info.m_szMessage, L"Zero size file (")) << info.m_szMessage.c_str();
     EXPECT_TRUE(EndsWith(info.m_szMessage, L"sec). Continue validating..."));
@@ -153,7 +150,7 @@ TEST_F(ValidationTest, ZeroSizeAtTheFirstLookNeedsTwoMoreLooks)
 TEST_F(ValidationTest, GrowingFileWaitsUntilItsSizeHolds)
 {
     Write("a.tif", 2000);
-    CDocInfo info(m_dir.WideFile("a.tif"), Entry("a.tif"), &m_validator);
+    CDocInfo info(m_dir.Wide("a.tif"), Entry("a.tif"), &m_validator);
     Write("a.tif", 500, std::ios::app);
     EXPECT_FALSE(info.Check(&m_validator, 60000, 0));
     EXPECT_TRUE(StartsWith(info.m_szMessage, L"The file is growing (")) << info.m_szMessage.c_str();
@@ -168,7 +165,7 @@ TEST_F(ValidationTest, TimeoutEndsTheRecordWithTheTimeoutSentence)
 {
     Write("a.tif", 2000);
     {
-        CDocInfo info(m_dir.WideFile("a.tif"), Entry("a.tif"), &m_validator);
+        CDocInfo info(m_dir.Wide("a.tif"), Entry("a.tif"), &m_validator);
         Age(info, 5000);
         EXPECT_TRUE(info.Check(&m_validator, 1000, 0));
         EXPECT_EQ(CDocInfo::kStatusFailed, info.m_nStatus);
@@ -176,7 +173,7 @@ TEST_F(ValidationTest, TimeoutEndsTheRecordWithTheTimeoutSentence)
         EXPECT_EQ(L"Validation was not succeeded in 1 seconds.", info.m_szMessage);
     }
     {
-        CDocInfo info(m_dir.WideFile("a.tif"), Entry("a.tif"), &m_validator);
+        CDocInfo info(m_dir.Wide("a.tif"), Entry("a.tif"), &m_validator);
         Write("a.tif", 10, std::ios::app);
         EXPECT_FALSE(info.Check(&m_validator, 60000, 0));
         Write("a.tif", 10, std::ios::app);
@@ -199,7 +196,7 @@ TEST_F(ValidationTest, TimeoutEndsTheRecordWithTheTimeoutSentence)
 TEST_F(ValidationTest, DocumentProblemsKeepTheRecordPending)
 {
     Write("a.tif", 2000);
-    CDocInfo info(m_dir.WideFile("a.tif"), Entry("a.tif"), &m_validator);
+    CDocInfo info(m_dir.Wide("a.tif"), Entry("a.tif"), &m_validator);
 
     m_validator.m_nPages = 0;
     EXPECT_FALSE(info.Check(&m_validator, 60000, 0));
@@ -215,7 +212,7 @@ TEST_F(ValidationTest, DocumentProblemsKeepTheRecordPending)
 
     platform::SFindData entry = Entry("a.tif");
     entry.ftCreation.dwHighDateTime = 0x80000000u; // beyond what the time conversions take
-    CDocInfo badTime(m_dir.WideFile("a.tif"), entry, &m_validator);
+    CDocInfo badTime(m_dir.Wide("a.tif"), entry, &m_validator);
     m_validator.m_nCalls = 0;
     EXPECT_FALSE(badTime.Check(&m_validator, 60000, 0));
     EXPECT_TRUE(StartsWith(badTime.m_szMessage, L"Failed to get a valid file time ("));
@@ -226,44 +223,44 @@ TEST_F(ValidationTest, DocumentProblemsKeepTheRecordPending)
 // in two parts.
 TEST_F(ValidationTest, FileValidatorOpensRealDocumentsOfAtLeast1024Bytes)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("small.tif"), 1));
-    ASSERT_LT(ReadFileBytes(m_dir.File("small.tif")).size(), 1024u);
+    ASSERT_TRUE(MakeTiff(m_dir.Native("small.tif"), 1));
+    ASSERT_LT(tests::ReadFile(m_dir.Native("small.tif")).size(), 1024u);
     CFileValidatior validator;
     int nPages = 77;
     std::wstring szError = L"untouched";
-    EXPECT_FALSE(validator.Validate(m_dir.WideFile("small.tif").c_str(), nPages, szError));
+    EXPECT_FALSE(validator.Validate(m_dir.Wide("small.tif").c_str(), nPages, szError));
     EXPECT_EQ(77, nPages);
     EXPECT_EQ(L"untouched", szError);
 
     Write("junk.tif", 1023);
-    EXPECT_FALSE(validator.Validate(m_dir.WideFile("junk.tif").c_str(), nPages, szError));
+    EXPECT_FALSE(validator.Validate(m_dir.Wide("junk.tif").c_str(), nPages, szError));
     EXPECT_EQ(L"untouched", szError);
     Write("junk.tif", 1024);
-    EXPECT_FALSE(validator.Validate(m_dir.WideFile("junk.tif").c_str(), nPages, szError));
+    EXPECT_FALSE(validator.Validate(m_dir.Wide("junk.tif").c_str(), nPages, szError));
     EXPECT_NE(L"untouched", szError); // opened, and its failure reported
     EXPECT_EQ(77, nPages);
 
-    ASSERT_TRUE(MakeTiff(m_dir.File("doc.tif"), 3, "tiffgray"));
-    EXPECT_TRUE(validator.Validate(m_dir.WideFile("doc.tif").c_str(), nPages, szError));
+    ASSERT_TRUE(MakeTiff(m_dir.Native("doc.tif"), 3, "tiffgray"));
+    EXPECT_TRUE(validator.Validate(m_dir.Wide("doc.tif").c_str(), nPages, szError));
     EXPECT_EQ(3, nPages);
     Write("doc.pdx", 2000);
-    EXPECT_FALSE(validator.Validate(m_dir.WideFile("doc.pdx").c_str(), nPages, szError));
+    EXPECT_FALSE(validator.Validate(m_dir.Wide("doc.pdx").c_str(), nPages, szError));
 }
 
 TEST_F(ValidationTest, DocumentWrittenInTwoPartsPassesOnceComplete)
 {
-    ASSERT_TRUE(MakeTiff(m_dir.File("whole.tif"), 3, "tiffgray"));
-    const std::string szBytes = ReadFileBytes(m_dir.File("whole.tif"));
-    WritePrefix(m_dir.File("whole.tif"), m_dir.File("doc.tif"), szBytes.size() / 2);
+    ASSERT_TRUE(MakeTiff(m_dir.Native("whole.tif"), 3, "tiffgray"));
+    const std::string szBytes = tests::ReadFile(m_dir.Native("whole.tif"));
+    WritePrefix(m_dir.Native("whole.tif"), m_dir.Native("doc.tif"), szBytes.size() / 2);
     CFileValidatior validator;
-    CDocInfo info(m_dir.WideFile("doc.tif"), Entry("doc.tif"), &validator);
+    CDocInfo info(m_dir.Wide("doc.tif"), Entry("doc.tif"), &validator);
     EXPECT_FALSE(info.m_bValid);
     EXPECT_FALSE(info.Check(&validator, 60000, 0));
     EXPECT_TRUE(StartsWith(info.m_szMessage, L"Failed to open document(") ||
                 info.m_szMessage.find(L". Failed to open document(") != std::wstring::npos)
         << info.m_szMessage.c_str();
 
-    WritePrefix(m_dir.File("whole.tif"), m_dir.File("doc.tif"), szBytes.size());
+    WritePrefix(m_dir.Native("whole.tif"), m_dir.Native("doc.tif"), szBytes.size());
     EXPECT_FALSE(info.Check(&validator, 60000, 0));
     EXPECT_TRUE(StartsWith(info.m_szMessage, L"The file is growing ("));
     EXPECT_TRUE(info.Check(&validator, 60000, 0));
@@ -284,7 +281,7 @@ public:
 TEST_F(ValidationTest, StatusForwardsToTheMonitorsCallback)
 {
     Write("a.tif", 10);
-    CDocInfo info(m_dir.WideFile("a.tif"), Entry("a.tif"), nullptr);
+    CDocInfo info(m_dir.Wide("a.tif"), Entry("a.tif"), nullptr);
     CRecordingMonitor monitor;
     CDirMonFileStatus status(&monitor);
     status.OnFileChecked(info);

@@ -1,10 +1,12 @@
 // Processing of control files on real files: the age rule, PdfDefDir, the move to the outgoing
 // directory's root, a target that must not be overwritten, the give-up with its report mail through
 // a real SMTP server, and the log records written to the real log file.
-#include "config/CFMParams.h"
 #include "engine/CTxtFile.h"
+#include "config/CFMParams.h"
 #include "engine/CTxtFiles.h"
+#include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CSmtpSink.h"
+#include "tests/support/CTestParams.h"
 #include "tests/support/TestFiles.h"
 
 #include "tests/engine/CIsolatedRun.h"
@@ -15,8 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <spawn.h>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -24,19 +24,12 @@ using namespace std::chrono_literals;
 namespace
 {
 
-using tests::ReadText;
+using tests::ReadFile;
 
 std::string Narrow(const std::wstring& sz)
 {
     return fs::path(sz).string();
 }
-
-// Settings read from (and saved to) an INI file of the test's own.
-class CTestParams : public CFMParams
-{
-public:
-    explicit CTestParams(const std::wstring& szIniPath) : CFMParams(szIniPath) {}
-};
 
 struct SRecord
 {
@@ -49,16 +42,8 @@ class TxtFileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_root =
-            fs::temp_directory_path() / ("tarvik-txtfile-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        for (const char* szDir : {"in/sub", "out", "err", "docs", "obj", "reg"})
+        for (const char* szDir : {"in/sub", "out", "err", "docs"})
             fs::create_directories(m_root / szDir);
-        setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
-        setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 1);
-        setenv("TARVIK_HEADLESS", "1", 1);
         m_logPath = fs::read_symlink("/proc/self/exe").string() + ".log";
 
         m_pParams = std::make_unique<CTestParams>((m_root / "tarvik.ini").wstring());
@@ -75,11 +60,7 @@ protected:
         m_pParams->m_szEmSenderName = L"Tarvik";
         m_pParams->m_szEmSubject = L"Document failed";
     }
-    void TearDown() override
-    {
-        m_pParams.reset();
-        fs::remove_all(m_root);
-    }
+    void TearDown() override { m_pParams.reset(); }
 
     fs::path MakePdf(const std::string& szName)
     {
@@ -103,7 +84,7 @@ protected:
     {
         static const std::regex line(R"(^(\d+),(\d{4,}),[^,]*,\d\d/\d\d/\d{4},\d\d:\d\d:\d\d\.\d{3},(.*)$)");
         std::vector<SRecord> records;
-        std::istringstream text(ReadText(m_logPath));
+        std::istringstream text(ReadFile(m_logPath));
         std::string szLine;
         while (std::getline(text, szLine))
         {
@@ -125,7 +106,11 @@ protected:
         return n;
     }
 
-    fs::path m_root;
+    CIsolatedEnvironment m_env{CIsolatedEnvironment::kPdfLibrary | CIsolatedEnvironment::kHeadless};
+    // A long root, as a spool directory may be: the report mail folds the control file's longer lines.
+    const fs::path m_root =
+        m_env.Directory().Path() /
+        ("txtfile-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::string m_logPath;
     std::unique_ptr<CTestParams> m_pParams;
 };
@@ -149,7 +134,7 @@ TEST_F(TxtFileTest, YoungFileIsSkippedAndCountedThenBareNameIsReleasedToTheOutgo
     EXPECT_EQ(file.GetAttempts(), 2);
     EXPECT_EQ(file.GetState(), CTxtFile::kStateFinished);
     EXPECT_FALSE(fs::exists(szPath));
-    EXPECT_EQ(ReadText(m_root / "out" / "order.txt"), "File: order.pdf\nRespondEmail: a@b.c\n");
+    EXPECT_EQ(ReadFile(m_root / "out" / "order.txt"), "File: order.pdf\nRespondEmail: a@b.c\n");
     EXPECT_FALSE(fs::exists(m_root / "out" / "sub"));
     EXPECT_TRUE(fs::exists(m_root / "docs" / "order.pdf")); // the document stays where it is
 }
@@ -174,7 +159,7 @@ TEST_F(TxtFileTest, ExistingTargetIsNeverOverwrittenAndTheGiveUpMailsAndMovesToT
     {
         EXPECT_FALSE(files.ProcessAll());
         EXPECT_EQ(files.Count(), 1u);
-        EXPECT_EQ(ReadText(m_root / "out" / "taken.txt"), "keep");
+        EXPECT_EQ(ReadFile(m_root / "out" / "taken.txt"), "keep");
     }
     int nMoveFailures = 0;
     for (const SRecord& record : Records())
@@ -187,8 +172,8 @@ TEST_F(TxtFileTest, ExistingTargetIsNeverOverwrittenAndTheGiveUpMailsAndMovesToT
     EXPECT_EQ(files.Count(), 0u);
     EXPECT_EQ(Count("0036", "Failed to process incoming file. Number of attempts exceeded."), 1);
     EXPECT_EQ(Count("4004", "The e-mail was successfully delivered to recipient(s): clerk@example.com. "), 1);
-    EXPECT_EQ(ReadText(m_root / "out" / "taken.txt"), "keep");
-    EXPECT_EQ(ReadText(m_root / "err" / "taken.txt"), szContent); // the error directory is overwritten
+    EXPECT_EQ(ReadFile(m_root / "out" / "taken.txt"), "keep");
+    EXPECT_EQ(ReadFile(m_root / "err" / "taken.txt"), szContent); // the error directory is overwritten
     EXPECT_FALSE(fs::exists(szPath));
 
     ASSERT_TRUE(sink.WaitForMessages(1)) << sink.Error();
@@ -204,9 +189,9 @@ TEST_F(TxtFileTest, ExistingTargetIsNeverOverwrittenAndTheGiveUpMailsAndMovesToT
     {
         const std::string szPart = "part." + std::to_string(n) + ".";
         if (facts[szPart + "filename"] == "taken.txt")
-            szAttachment = ReadText(facts[szPart + "file"]);
+            szAttachment = ReadFile(facts[szPart + "file"]);
         else if (!facts[szPart + "file"].empty())
-            szBody += ReadText(facts[szPart + "file"]);
+            szBody += ReadFile(facts[szPart + "file"]);
     }
     EXPECT_EQ(szAttachment, szContent); // the control file travels byte for byte
     // Every field in the map's order; the long path line is wrapped at its blank. (The reader gives

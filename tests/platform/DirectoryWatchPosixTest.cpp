@@ -1,5 +1,4 @@
-// Subtree change notification: the inotify decoder with made-up buffers, and the real watch.
-#include "platform/DirectoryWatch.h"
+// The inotify decoder of the Linux backend, with made-up buffers.
 #include "platform/InotifyDecoder_posix.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <thread>
 
 using namespace platform;
 
@@ -115,98 +111,6 @@ TEST(InotifyDecoderTest, TruncatedRecordEndsTheSplit)
     EXPECT_TRUE(SplitInotifyBuffer(buffer.data(), 5).empty());
     EXPECT_TRUE(SplitInotifyBuffer(nullptr, 0).empty());
     EXPECT_TRUE(SplitInotifyBuffer(nullptr, 64).empty());
-}
-
-class DirectoryWatchTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() / ("tarvik-dirwatch-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir / "existing");
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-    // Reads until a change with this action and name arrives (or the watch fails).
-    bool Await(CDirectoryWatch& watch, uint32_t nAction, const std::wstring& szName)
-    {
-        for (int i = 0; i < 1000; ++i)
-        {
-            std::vector<SDirectoryChange> changes;
-            bool bOverflow = false;
-            if (watch.Read(changes, bOverflow) != CDirectoryWatch::EResult::Changes)
-                return false;
-            for (const auto& change : changes)
-            {
-                if (change.nAction == nAction && change.szName == szName)
-                    return true;
-            }
-        }
-        return false;
-    }
-
-    std::filesystem::path m_dir;
-};
-
-TEST_F(DirectoryWatchTest, SeesFilesInExistingAndLaterSubdirectories)
-{
-    CDirectoryWatch watch;
-    ASSERT_TRUE(watch.Open(m_dir.wstring()));
-    std::ofstream(m_dir / "existing" / "a.txt") << "x";
-    EXPECT_TRUE(Await(watch, kFileActionAdded, L"existing/a.txt"));
-
-    std::filesystem::create_directories(m_dir / "later" / "deeper");
-    std::ofstream(m_dir / "later" / "deeper" / "b.txt") << "x";
-    EXPECT_TRUE(Await(watch, kFileActionAdded, L"later/deeper/b.txt"));
-    std::ofstream(m_dir / "later" / "deeper" / "c.txt") << "x";
-    EXPECT_TRUE(Await(watch, kFileActionAdded, L"later/deeper/c.txt"));
-
-    std::filesystem::rename(m_dir / "existing" / "a.txt", m_dir / "later" / "a2.txt");
-    EXPECT_TRUE(Await(watch, kFileActionRenamedNewName, L"later/a2.txt"));
-}
-
-TEST_F(DirectoryWatchTest, DeletedOrMovedRootIsReported)
-{
-    for (bool bMove : {false, true})
-    {
-        const std::filesystem::path root = m_dir / (bMove ? "moved" : "deleted");
-        std::filesystem::create_directories(root / "sub");
-        CDirectoryWatch watch;
-        ASSERT_TRUE(watch.Open(root.wstring()));
-        EXPECT_FALSE(watch.RootGone());
-        if (bMove)
-            std::filesystem::rename(root, m_dir / "elsewhere");
-        else
-            std::filesystem::remove_all(root);
-        for (int i = 0; i < 100 && !watch.RootGone(); ++i)
-        {
-            std::vector<SDirectoryChange> changes;
-            bool bOverflow = false;
-            ASSERT_EQ(watch.Read(changes, bOverflow), CDirectoryWatch::EResult::Changes);
-        }
-        EXPECT_TRUE(watch.RootGone()) << root;
-    }
-}
-
-TEST_F(DirectoryWatchTest, CancelFreesABlockedReadAndMissingDirectoryFails)
-{
-    CDirectoryWatch watch;
-    ASSERT_TRUE(watch.Open(m_dir.wstring()));
-    CDirectoryWatch::EResult eResult = CDirectoryWatch::EResult::Changes;
-    std::thread reader(
-        [&]()
-        {
-            std::vector<SDirectoryChange> changes;
-            bool bOverflow = false;
-            eResult = watch.Read(changes, bOverflow);
-        });
-    watch.Cancel();
-    reader.join();
-    EXPECT_EQ(eResult, CDirectoryWatch::EResult::Cancelled);
-
-    CDirectoryWatch missing;
-    EXPECT_FALSE(missing.Open((m_dir / "nothing").wstring()));
 }
 
 } // namespace

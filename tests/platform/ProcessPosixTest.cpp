@@ -1,8 +1,10 @@
-// Command-line splitting by the CommandLineToArgvW rules, and real child processes: start, wait,
-// exit codes, start failures, and children nobody waits for.
+// Real child processes through the shell and /proc: start, wait, exit codes, start failures, and
+// children nobody waits for.
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SysError.h"
-#include "test_platform_support.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -12,31 +14,9 @@
 #include <thread>
 
 using namespace platform;
-using platform_test::CTempDir;
 
 namespace
 {
-
-using Args = std::vector<std::wstring>;
-
-TEST(CommandLineTest, SplitsLikeCommandLineToArgvW)
-{
-    EXPECT_EQ(SplitCommandLine(L""), Args{});
-    EXPECT_EQ(SplitCommandLine(L"   "), Args{});
-    EXPECT_EQ(SplitCommandLine(L"prog a  b\tc"), (Args{L"prog", L"a", L"b", L"c"}));
-    // The program name: quotes group, backslashes stay.
-    EXPECT_EQ(SplitCommandLine(L"\"/opt/my apps/logvista\" /path x"), (Args{L"/opt/my apps/logvista", L"/path", L"x"}));
-    EXPECT_EQ(SplitCommandLine(L"C:\\dir\\\"x y"), (Args{L"C:\\dir\\\"x", L"y"}));
-    // The arguments, after the examples of the Windows documentation.
-    EXPECT_EQ(SplitCommandLine(L"p \"abc\" d e"), (Args{L"p", L"abc", L"d", L"e"}));
-    EXPECT_EQ(SplitCommandLine(L"p a\\\\b d\"e f\"g h"), (Args{L"p", L"a\\\\b", L"de fg", L"h"}));
-    EXPECT_EQ(SplitCommandLine(L"p a\\\\\\\"b c d"), (Args{L"p", L"a\\\"b", L"c", L"d"}));
-    EXPECT_EQ(SplitCommandLine(L"p a\\\\\\\\\"b c\" d e"), (Args{L"p", L"a\\\\b c", L"d", L"e"}));
-    EXPECT_EQ(SplitCommandLine(L"p a\"b\"\" c d"), (Args{L"p", L"ab\"", L"c", L"d"}));
-    EXPECT_EQ(SplitCommandLine(L"p \"\" x"), (Args{L"p", L"", L"x"}));
-    EXPECT_EQ(SplitCommandLine(L"p \"a b"), (Args{L"p", L"a b"}));
-    EXPECT_EQ(SplitCommandLine(L"tarvik -autostart "), (Args{L"tarvik", L"-autostart"}));
-}
 
 TEST(ProcessTest, StartsWaitsAndReadsExitCodes)
 {
@@ -68,7 +48,7 @@ TEST(ProcessTest, ArgumentsReachTheChildAsSplit)
     uint32_t nCode = 1;
     ASSERT_TRUE(WaitForProcess(info, nCode));
     EXPECT_EQ(nCode, 0u);
-    EXPECT_EQ(platform_test::ReadBytes(szOut), "two words|a\"b|/path|");
+    EXPECT_EQ(tests::ReadFile(szOut), "two words|a\"b|/path|");
 }
 
 TEST(ProcessTest, AProgramThatCannotRunFailsTheStart)
@@ -79,7 +59,7 @@ TEST(ProcessTest, AProgramThatCannotRunFailsTheStart)
     EXPECT_EQ(GetLastError(), kErrorFileNotFound);
     EXPECT_FALSE(CreateProcessFromCommandLine(L"no-such-program-tarvik", info));
     EXPECT_EQ(GetLastError(), kErrorFileNotFound);
-    platform_test::WriteBytes(dir.Native("plain"), "#!/bin/sh\n");
+    tests::WriteFile(dir.Native("plain"), "#!/bin/sh\n");
     ::chmod(dir.Native("plain").c_str(), 0644);
     EXPECT_FALSE(CreateProcessFromCommandLine(dir.Wide("plain"), info));
     EXPECT_EQ(GetLastError(), kErrorAccessDenied);

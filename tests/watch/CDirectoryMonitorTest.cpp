@@ -1,14 +1,11 @@
 // The directory monitor's watch half: callbacks from the watch thread, same-directory Watch calls,
 // a missing directory, and destruction while the thread waits.
+#include "platform/Thread.h"
+#include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/TestFiles.h"
 #include "watch/CDirectoryMonitorEvent.h"
 #include "watch/CDocInfo.h"
 #include "watch/IDirectoryMonitor.h"
-
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -55,10 +52,10 @@ public:
                              { return std::find(m_events.begin(), m_events.end(), sz) != m_events.end(); });
     }
     // The threads that reported this event.
-    std::vector<pid_t> ThreadsOf(const std::wstring& sz)
+    std::vector<uint32_t> ThreadsOf(const std::wstring& sz)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<pid_t> ids;
+        std::vector<uint32_t> ids;
         for (const auto& [szEvent, id] : m_threads)
         {
             if (szEvent == sz)
@@ -76,7 +73,7 @@ private:
     void Record(const std::wstring& sz, bool bOncePerThread = false)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const auto entry = std::make_pair(sz, static_cast<pid_t>(syscall(SYS_gettid)));
+        const auto entry = std::make_pair(sz, platform::GetCurrentThreadId());
         if (bOncePerThread && std::find(m_threads.begin(), m_threads.end(), entry) != m_threads.end())
             return;
         m_events.push_back(sz);
@@ -86,7 +83,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::vector<std::wstring> m_events;
-    std::vector<std::pair<std::wstring, pid_t>>
+    std::vector<std::pair<std::wstring, uint32_t>>
         m_threads; // each event with its thread (system id, not reused)
 };
 
@@ -95,15 +92,11 @@ class DirectoryMonitorTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() / ("tarvik-monitor-" + std::to_string(getpid()));
-        fs::remove_all(m_dir);
         fs::create_directories(m_dir / "watched" / "sub");
         fs::create_directories(m_dir / "bin");
-        setenv("TARVIK_OBJECTS_DIR", (m_dir / "obj").c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", (m_dir / "reg").c_str(), 1);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-    fs::path m_dir;
+    CIsolatedEnvironment m_env{CIsolatedEnvironment::kPdfLibrary};
+    const fs::path m_dir = m_env.Directory().Path();
 };
 
 TEST_F(DirectoryMonitorTest, ForwardsChangesInOrderAndKeepsOneThreadPerDirectory)
@@ -139,8 +132,7 @@ TEST_F(DirectoryMonitorTest, ForwardsChangesInOrderAndKeepsOneThreadPerDirectory
 
 std::string ReadLog()
 {
-    std::ifstream log(fs::read_symlink("/proc/self/exe").string() + ".log", std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    return tests::ReadFile(fs::read_symlink("/proc/self/exe").string() + ".log");
 }
 
 TEST_F(DirectoryMonitorTest, DirectoryDeletedAndMadeAgainIsWatchedAgain)
@@ -152,14 +144,7 @@ TEST_F(DirectoryMonitorTest, DirectoryDeletedAndMadeAgainIsWatchedAgain)
     fs::remove_all(watched);
     // The watch ends and says so: what lies at the path now is not the directory it followed.
     const std::string szEntry = "Failed to monitor directory '" + watched.string() + "'. ";
-    bool bLogged = false;
-    for (int i = 0; i < 600 && !bLogged; ++i)
-    {
-        bLogged = ReadLog().find(szEntry) != std::string::npos;
-        if (!bLogged)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ASSERT_TRUE(bLogged);
+    ASSERT_TRUE(tests::WaitUntil([&] { return ReadLog().find(szEntry) != std::string::npos; }));
 
     // The owner's next Watch of the same path, once it exists again, starts a new watch.
     fs::create_directories(watched / "again");
@@ -176,7 +161,6 @@ void MakePdf(const fs::path& path)
 
 TEST_F(DirectoryMonitorTest, FileListHalfValidatesReportsGoneFilesAndRunsOneThreadAfterARestart)
 {
-    setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 1);
     const fs::path watched = m_dir / "watched";
     MakePdf(watched / "good.pdf");
     MakePdf(m_dir / "bin" / "new.pdf");
@@ -193,7 +177,7 @@ TEST_F(DirectoryMonitorTest, FileListHalfValidatesReportsGoneFilesAndRunsOneThre
     monitor.StartMonitoring(&recorder, params);
     ASSERT_TRUE(recorder.WaitFor(L"passed good.pdf"));
     ASSERT_TRUE(recorder.WaitFor(L"failed junk.pdf")); // never opens: fails at the time-out
-    const std::vector<pid_t> first = recorder.ThreadsOf(L"passed good.pdf");
+    const std::vector<uint32_t> first = recorder.ThreadsOf(L"passed good.pdf");
     ASSERT_EQ(first.size(), 1u);
     fs::remove(watched / "good.pdf");
     ASSERT_TRUE(recorder.WaitFor(L"gone good.pdf"));
@@ -202,7 +186,7 @@ TEST_F(DirectoryMonitorTest, FileListHalfValidatesReportsGoneFilesAndRunsOneThre
     monitor.StartMonitoring(&recorder, params);
     fs::rename(m_dir / "bin" / "new.pdf", watched / "new.pdf");
     ASSERT_TRUE(recorder.WaitFor(L"passed new.pdf"));
-    const std::vector<pid_t> later = recorder.ThreadsOf(L"passed new.pdf");
+    const std::vector<uint32_t> later = recorder.ThreadsOf(L"passed new.pdf");
     EXPECT_EQ(std::count(later.begin(), later.end(), first[0]), 0);
     for (const std::wstring& szEvent : recorder.Events())
         EXPECT_EQ(szEvent.find(L"notes.txt"), std::wstring::npos) << szEvent;

@@ -1,20 +1,21 @@
 // The service end to end: the real tarvik program started from a copy of bin/ in a temporary
 // directory, with its named objects and registry inside it, driven through its directories.
+#include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CSmtpSink.h"
+#include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <regex>
-#include <signal.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -24,9 +25,8 @@ using namespace std::chrono_literals;
 namespace
 {
 
-using tests::ReadText;
-using tests::RunProgram;
-using tests::Utf16;
+using tests::ReadFile;
+using tests::Utf16Ini;
 using tests::WaitUntil;
 
 class ServiceTest : public ::testing::Test
@@ -36,31 +36,21 @@ protected:
     {
         if (geteuid() != 0)
             GTEST_SKIP() << "without a desktop only the system account (root) starts without the warning";
-        m_root =
-            fs::temp_directory_path() / ("tarvik-e2e-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        for (const char* szDir : {"obj", "reg", "in", "out", "err", "docs", "cwd"})
+        m_pEnv = std::make_unique<CIsolatedEnvironment>(CIsolatedEnvironment::kHeadless);
+        m_root = m_pEnv->Directory().Path();
+        for (const char* szDir : {"in", "out", "err", "docs", "cwd"})
             fs::create_directories(m_root / szDir);
         fs::copy(TARVIK_BIN_DIR, m_root / "bin", fs::copy_options::recursive);
         // A run from the build's own bin/ (the demo) leaves its log and settings there; start afresh.
         for (const char* szLeftover : {"tarvik.log", "tarvik.old.log", "tarvik.ini"})
             fs::remove(m_root / "bin" / szLeftover);
-        setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
-        setenv("TARVIK_HEADLESS", "1", 1);
         ASSERT_TRUE(m_sink.Start()) << m_sink.Error();
     }
 
     void TearDown() override
     {
-        for (pid_t nPid : m_pids)
-        {
-            kill(nPid, SIGKILL);
-            waitpid(nPid, nullptr, 0);
-        }
-        if (!m_root.empty())
-            fs::remove_all(m_root);
+        m_services.clear(); // killed and reaped
+        m_pEnv.reset();
     }
 
     void WriteIni(int nAttempts, int nMoveErr, const std::string& szInDir)
@@ -74,41 +64,31 @@ protected:
             "EmSenderEmail=tarvik@example.org\r\nEmSenderName=Tarvik\r\nEmSubject=Document failed\r\n"
             "EmPort=" +
             std::to_string(m_sink.Port()) + "\r\n";
-        std::ofstream(m_root / "bin" / "tarvik.ini", std::ios::binary) << Utf16(sz);
+        ASSERT_TRUE(tests::WriteFile(m_root / "bin" / "tarvik.ini", Utf16Ini(sz)));
     }
 
-    pid_t Start(const std::vector<std::string>& extra = {})
+    // Starts the program from the copy of bin/ in the working directory cwd/; the fixture owns it.
+    CTestProcess* Start()
     {
-        std::vector<std::string> args = {(m_root / "bin" / "tarvik").string()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& sz : args)
-            argv.push_back(sz.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, (m_root / "cwd").c_str());
-        pid_t nPid = 0;
-        EXPECT_EQ(posix_spawn(&nPid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        m_pids.push_back(nPid);
+        m_services.push_back(std::make_unique<CTestProcess>());
+        CTestProcess* pService = m_services.back().get();
+        CTestProcess::SOptions options;
+        options.m_workingDir = m_root / "cwd";
+        EXPECT_TRUE(pService->Start({(m_root / "bin" / "tarvik").string()}, options)) << pService->Error();
         // Started once the engine logged its start.
         EXPECT_TRUE(WaitUntil(
             [this]() { return Log().find("monitoring service started") != std::string::npos; }, 60s));
-        return nPid;
+        return pService;
     }
 
-    // Ends the process with the signal; its exit code (-1 when it did not exit normally).
-    int End(pid_t nPid, int nSignal)
+    // Ends the process with the signal; its exit code (-1000 - the signal when it did not exit).
+    int End(CTestProcess* pService, int nSignal)
     {
-        kill(nPid, nSignal);
-        int nStatus = 0;
-        waitpid(nPid, &nStatus, 0);
-        m_pids.erase(std::remove(m_pids.begin(), m_pids.end(), nPid), m_pids.end());
-        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1000 - WTERMSIG(nStatus);
+        pService->Signal(nSignal);
+        return pService->Wait();
     }
 
-    std::string Log() const { return ReadText(m_root / "bin" / "tarvik.log"); }
+    std::string Log() const { return ReadFile(m_root / "bin" / "tarvik.log"); }
 
     fs::path MakePdf(const std::string& szName)
     {
@@ -125,9 +105,10 @@ protected:
         return path;
     }
 
+    std::unique_ptr<CIsolatedEnvironment> m_pEnv; // made after the root check
     fs::path m_root;
     CSmtpSink m_sink;
-    std::vector<pid_t> m_pids;
+    std::vector<std::unique_ptr<CTestProcess>> m_services;
 };
 
 TEST_F(ServiceTest, ReleasesPdfTiffAndSubdirectoryControlFilesAndLogsSixFields)
@@ -135,10 +116,10 @@ TEST_F(ServiceTest, ReleasesPdfTiffAndSubdirectoryControlFilesAndLogsSixFields)
     WriteIni(10, 1, (m_root / "in").string());
     fs::path pdf = MakePdf("invoice.pdf");
     fs::path tif = m_root / "docs" / "fax.tif";
-    ASSERT_EQ(RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=tiffg4", "-r100", "-o", tif.string(),
-                          "-c", "showpage showpage showpage"}),
+    ASSERT_EQ(CTestProcess::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=tiffg4", "-r100", "-o",
+                                 tif.string(), "-c", "showpage showpage showpage"}),
               0);
-    pid_t nPid = Start();
+    CTestProcess* pService = Start();
 
     fs::create_directories(m_root / "in" / "sub");
     auto tWritten = std::chrono::steady_clock::now();
@@ -160,7 +141,7 @@ TEST_F(ServiceTest, ReleasesPdfTiffAndSubdirectoryControlFilesAndLogsSixFields)
     EXPECT_FALSE(fs::exists(m_root / "in" / "sub" / "c.txt"));
     EXPECT_FALSE(fs::exists(m_root / "out" / "sub"));
     EXPECT_TRUE(fs::exists(pdf)); // the document itself stays where it is
-    EXPECT_EQ(End(nPid, SIGTERM), 0);
+    EXPECT_EQ(End(pService, SIGTERM), 0);
 
     std::string szLog = Log();
     EXPECT_NE(szLog.find("Skip reading new TXT file " + (m_root / "in" / "a.txt").string()),
@@ -191,16 +172,16 @@ TEST_F(ServiceTest, GivesUpAfterAttemptsMailsTheControlFileAndMovesItToErrorDire
     const std::string szContent =
         "File: " + szMissing + "\r\nRespondEmail: user@example.org\r\n#CN: Nordal\r\n";
     fs::path control = WriteControl(m_root / "in" / "gone.txt", szContent, true);
-    pid_t nPid = Start();
+    CTestProcess* pService = Start();
 
     ASSERT_TRUE(m_sink.WaitForMessages(2, 90s)) << m_sink.Error();
     EXPECT_TRUE(WaitUntil(
         [&]() { return fs::exists(m_root / "err" / "gone.txt") && fs::exists(m_root / "err" / "dup.txt"); },
         30s));
     EXPECT_FALSE(fs::exists(control));
-    EXPECT_EQ(ReadText(m_root / "err" / "gone.txt"), szContent);
-    EXPECT_EQ(ReadText(m_root / "out" / "dup.txt"), "earlier");
-    EXPECT_EQ(End(nPid, SIGTERM), 0);
+    EXPECT_EQ(ReadFile(m_root / "err" / "gone.txt"), szContent);
+    EXPECT_EQ(ReadFile(m_root / "out" / "dup.txt"), "earlier");
+    EXPECT_EQ(End(pService, SIGTERM), 0);
 
     std::string szLog = Log();
     for (int n = 1; n <= 3; ++n)
@@ -230,16 +211,18 @@ TEST_F(ServiceTest, GivesUpAfterAttemptsMailsTheControlFileAndMovesItToErrorDire
         fs::path extract = m_root / "extract";
         fs::create_directories(extract);
         std::string szOut = m_root / "parsed.txt";
-        ASSERT_EQ(RunProgram({"/bin/sh", "-c",
-                              "/usr/bin/python3 " + std::string(TARVIK_SOURCE_DIR) +
-                                  "/tests/support/parse_mail.py " + msg.m_szEmlPath + " --extract " +
-                                  extract.string() + " > " + szOut}),
+        CTestProcess::SOptions options;
+        options.m_outputFile = szOut;
+        ASSERT_EQ(CTestProcess::Run({"/usr/bin/python3",
+                                     std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py",
+                                     msg.m_szEmlPath, "--extract", extract.string()},
+                                    options),
                   0);
-        std::string szParsed = ReadText(szOut);
+        std::string szParsed = ReadFile(szOut);
         EXPECT_NE(szParsed.find("\"gone.txt\""), std::string::npos) << szParsed;
         bool bAttachment = false;
         for (const auto& entry : fs::directory_iterator(extract))
-            bAttachment = bAttachment || ReadText(entry.path()) == szContent;
+            bAttachment = bAttachment || ReadFile(entry.path()) == szContent;
         EXPECT_TRUE(bAttachment) << szParsed;
         EXPECT_NE(szParsed.find("Waiting for document failed."), std::string::npos);
     }
@@ -250,12 +233,12 @@ TEST_F(ServiceTest, GivenUpControlFileIsDeletedWithoutMoveErr)
 {
     WriteIni(3, 0, (m_root / "in").string());
     fs::path control = WriteControl(m_root / "in" / "x.txt", "File: /nowhere/x.pdf\r\n", true);
-    pid_t nPid = Start();
+    CTestProcess* pService = Start();
     ASSERT_TRUE(m_sink.WaitForMessages(1, 90s)) << m_sink.Error();
     EXPECT_TRUE(WaitUntil([&]() { return !fs::exists(control); }, 30s));
     EXPECT_EQ(m_sink.Read(1).m_vRcptTos, std::vector<std::string>{"default@example.org"});
     EXPECT_FALSE(fs::exists(m_root / "err" / "x.txt"));
-    EXPECT_EQ(End(nPid, SIGTERM), 0);
+    EXPECT_EQ(End(pService, SIGTERM), 0);
 }
 
 TEST_F(ServiceTest, ReleasesOnlyAfterTheWriterClosedTheDocument)
@@ -275,20 +258,19 @@ TEST_F(ServiceTest, ReleasesOnlyAfterTheWriterClosedTheDocument)
                            "f.close()\n"
                            "open(sys.argv[3],'w').close()\n";
     std::ofstream(m_root / "writer.py") << szScript;
-    pid_t nPid = Start();
-    pid_t nWriter = 0;
-    std::string szPy = "/usr/bin/python3", szW = (m_root / "writer.py").string(), szS = source.string(),
-                szT = target.string(), szD = done.string();
-    char* argv[] = {szPy.data(), szW.data(), szS.data(), szT.data(), szD.data(), nullptr};
-    ASSERT_EQ(posix_spawn(&nWriter, argv[0], nullptr, nullptr, argv, environ), 0);
+    CTestProcess* pService = Start();
+    CTestProcess writer;
+    ASSERT_TRUE(writer.Start({"/usr/bin/python3", (m_root / "writer.py").string(), source.string(),
+                              target.string(), done.string()}))
+        << writer.Error();
     WriteControl(m_root / "in" / "g.txt", "File: " + target.string() + "\r\n", true);
 
     ASSERT_TRUE(WaitUntil([&]() { return fs::exists(m_root / "out" / "g.txt"); }, 120s));
     // Pieces only grow the file: a smaller size now means it was released while still being written.
     EXPECT_EQ(fs::file_size(target), fs::file_size(source)) << "released while the writer still wrote";
     EXPECT_TRUE(WaitUntil([&]() { return fs::exists(done); }, 30s));
-    waitpid(nWriter, nullptr, 0);
-    EXPECT_EQ(End(nPid, SIGTERM), 0);
+    writer.Wait();
+    EXPECT_EQ(End(pService, SIGTERM), 0);
 }
 
 TEST_F(ServiceTest, SingleInstanceSignalsAndSavedSettings)
@@ -296,31 +278,32 @@ TEST_F(ServiceTest, SingleInstanceSignalsAndSavedSettings)
     // An empty TxtInDir: nothing is listed, not even the working directory's control files.
     WriteIni(5, 1, "");
     fs::path bait = WriteControl(m_root / "cwd" / "bait.txt", "File: /x.pdf\r\n", true);
-    pid_t nFirst = Start();
+    CTestProcess* pFirst = Start();
 
     // A second start with -autostart ends at once and silently; the first keeps running.
-    EXPECT_EQ(RunProgram({(m_root / "bin" / "tarvik").string(), "-AutoStart"}), 0);
+    EXPECT_EQ(CTestProcess::Run({(m_root / "bin" / "tarvik").string(), "-AutoStart"}), 0);
     std::this_thread::sleep_for(3s); // several passes of the first instance
-    EXPECT_EQ(waitpid(nFirst, nullptr, WNOHANG), 0) << "the first instance ended";
+    int nFirstEnd = 0;
+    EXPECT_FALSE(pFirst->WaitFor(0, nFirstEnd)) << "the first instance ended with " << nFirstEnd;
     EXPECT_TRUE(fs::exists(bait));
     EXPECT_TRUE(fs::is_empty(m_root / "out"));
     EXPECT_EQ(Log().find("3009"), std::string::npos);
 
     // SIGKILL leaves no claim behind: a new start runs.
-    EXPECT_EQ(End(nFirst, SIGKILL), -1000 - SIGKILL);
+    EXPECT_EQ(End(pFirst, SIGKILL), -1000 - SIGKILL);
     fs::remove(m_root / "bin" / "tarvik.log");
-    pid_t nSecond = Start();
-    EXPECT_EQ(End(nSecond, SIGTERM), 0);
+    CTestProcess* pSecond = Start();
+    EXPECT_EQ(End(pSecond, SIGTERM), 0);
     EXPECT_NE(Log().find("4,4004,Process info,"), std::string::npos);
     EXPECT_NE(Log().find("Documents monitoring service finished"), std::string::npos);
 
-    std::string szIni = ReadText(m_root / "bin" / "tarvik.ini");
+    std::string szIni = ReadFile(m_root / "bin" / "tarvik.ini");
     ASSERT_GE(szIni.size(), 2u);
     EXPECT_EQ(szIni.substr(0, 2), "\xFF\xFE");
     for (const char* szKey : {"AttemptTimeout=1", "TxtInDir=", "TxtOutDir=", "PdfDefDir=", "Attempts=5",
                               "MoveErr=1", "TxtErrDir=", "DefEmail=", "EmSmtpServer=", "EmSenderEmail=",
                               "EmSenderName=", "EmSubject=", "EmPort="})
-        EXPECT_NE(szIni.find(Utf16(szKey).substr(2)), std::string::npos) << szKey;
+        EXPECT_NE(szIni.find(Utf16Ini(szKey).substr(2)), std::string::npos) << szKey;
 }
 
 } // namespace

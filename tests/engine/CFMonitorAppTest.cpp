@@ -9,13 +9,11 @@
 #include "platform/ThreadMessages.h"
 
 #include "tests/engine/CIsolatedRun.h"
+#include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CLoopbackListener.h"
 
 #include "tests/support/TestFiles.h"
 #include <gtest/gtest.h>
-
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -36,7 +34,7 @@ namespace
 
 constexpr uint32_t kMarker = platform::kWmUser + 7;
 
-using tests::ReadText;
+using tests::ReadFile;
 using tests::WaitUntil;
 
 // A thread with a message queue that records every message posted to it, as the UI thread would get
@@ -108,20 +106,11 @@ class MonitorAppTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_root =
-            fs::temp_directory_path() / ("tarvik-monitorapp-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        for (const char* szDir : {"in/sub", "out", "err", "docs", "staging", "obj", "reg"})
+        for (const char* szDir : {"in/sub", "out", "err", "docs", "staging"})
             fs::create_directories(m_root / szDir);
-        setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
-        setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 1);
-        setenv("TARVIK_HEADLESS", "1", 1);
         const std::string szExe = fs::read_symlink("/proc/self/exe").string();
         m_logPath = szExe + ".log";
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     void Configure(CFMonitorApp& engine, int32_t nAttemptTimeout)
     {
@@ -153,14 +142,15 @@ protected:
 
     size_t LogCount(const std::string& szText) const
     {
-        const std::string szLog = ReadText(m_logPath);
+        const std::string szLog = ReadFile(m_logPath);
         size_t n = 0;
         for (size_t nAt = szLog.find(szText); nAt != std::string::npos; nAt = szLog.find(szText, nAt + 1))
             ++n;
         return n;
     }
 
-    fs::path m_root;
+    CIsolatedEnvironment m_env{CIsolatedEnvironment::kPdfLibrary | CIsolatedEnvironment::kHeadless};
+    const fs::path m_root = m_env.Directory().Path();
     std::string m_logPath;
 };
 
@@ -332,7 +322,7 @@ TEST_F(MonitorAppTest, ThreadThatOutlivesStopIsLetGoAndTheNextThreadWorksAlone)
     EXPECT_EQ(LogCount("Documents monitoring service finished"), 2u);
     EXPECT_EQ(LogCount("The current process stopped responding and will be terminated."), 1u);
     EXPECT_EQ(engine.GetTxtFiles().Count(), 0u);
-    EXPECT_EQ(ReadText(m_root / "err" / "stuck.txt"), "File: never.pdf\nRespondEmail: a@b.c\n");
+    EXPECT_EQ(ReadFile(m_root / "err" / "stuck.txt"), "File: never.pdf\nRespondEmail: a@b.c\n");
 }
 
 } // namespace

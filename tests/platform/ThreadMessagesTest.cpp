@@ -1,4 +1,5 @@
-// Thread messages: posting between threads, the loop's quit, queue bounds, and the quit signal.
+// Thread messages: posting between threads, the loop's quit and queue bounds. Portable: every
+// backend passes these.
 #include "platform/SysError.h"
 #include "platform/Thread.h"
 #include "platform/ThreadMessages.h"
@@ -6,9 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
-#include <pthread.h>
-#include <signal.h>
 #include <thread>
 
 using namespace platform;
@@ -53,20 +51,5 @@ TEST(ThreadMessagesTest, PostingFailsWithoutQueueAndWhenFull)
         ASSERT_TRUE(PostThreadMessage(nMain, 2026, 0, 0));
     EXPECT_FALSE(PostThreadMessage(nMain, 2026, 0, 0));
     EXPECT_EQ(GetLastError(), kErrorNotEnoughQuota);
-    DestroyMessageQueue();
-}
-
-TEST(ThreadMessagesTest, QuitSignalEndsTheLoop)
-{
-    ASSERT_TRUE(InstallQuitSignals());
-    // Sent to the waiting thread itself: ThreadSanitizer's own background thread could take a signal
-    // sent to the process and defer its handler for ever. (The service program gets kill() from
-    // outside; its end-to-end tests cover that.)
-    const pthread_t waiter = pthread_self();
-    std::thread signaller([waiter]() { pthread_kill(waiter, SIGTERM); });
-    SThreadMessage msg;
-    EXPECT_EQ(GetThreadMessage(msg), 0);
-    EXPECT_TRUE(QuitSignalled());
-    signaller.join();
     DestroyMessageQueue();
 }

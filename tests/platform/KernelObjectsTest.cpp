@@ -1,21 +1,22 @@
 // Events, named events and named mutexes: waits across threads and across real processes.
 #include "platform/KernelObjects.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SysError.h"
-#include "platform/KernelObjects_posix.h"
-#include "test_platform_support.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <ctime>
 #include <thread>
 #include <vector>
 
 using namespace platform;
-using platform_test::CTempDir;
 
 namespace
 {
@@ -26,17 +27,18 @@ using namespace std::chrono_literals;
 class KernelObjectsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ::setenv("TARVIK_OBJECTS_DIR", m_dir.Path().c_str(), 1); }
     void TearDown() override
     {
         for (int nPid : m_helpers)
         {
-            ::kill(nPid, SIGKILL);
+            CTestProcess::KillId(nPid);
             uint32_t nCode = 0;
             WaitForProcess(SProcessInfo{nPid}, nCode);
         }
-        ::unsetenv("TARVIK_OBJECTS_DIR");
     }
+
+    // A file beside the named objects.
+    std::string ObjectFile(const std::string& szName) const { return (m_env.ObjectsDir() / szName).string(); }
 
     // Starts the helper program with the arguments; returns its process id.
     int StartHelper(const std::string& szArgs)
@@ -51,24 +53,20 @@ protected:
     // Waits (bounded) until the helper has written its ready file, and returns its content.
     std::string WaitForFile(const std::string& szPath)
     {
-        for (int i = 0; i < 500 && !platform_test::Exists(szPath); ++i)
-        {
-            std::this_thread::sleep_for(10ms);
-        }
-        EXPECT_TRUE(platform_test::Exists(szPath)) << szPath;
-        return platform_test::ReadBytes(szPath);
+        EXPECT_TRUE(tests::WaitUntil([&] { return tests::PathExists(szPath); }, 5s)) << szPath;
+        return tests::ReadFile(szPath);
     }
 
     uint32_t KillHelper(int nPid)
     {
-        ::kill(nPid, SIGKILL);
+        CTestProcess::KillId(nPid);
         uint32_t nCode = 0;
         EXPECT_TRUE(WaitForProcess(SProcessInfo{nPid}, nCode));
         m_helpers.erase(std::remove(m_helpers.begin(), m_helpers.end(), nPid), m_helpers.end());
         return nCode;
     }
 
-    CTempDir m_dir;
+    CIsolatedEnvironment m_env;
     std::vector<int> m_helpers;
 };
 
@@ -220,7 +218,7 @@ TEST_F(KernelObjectsTest, NamedEventExistsWhileHeldAndStartsFreshAfterTheLastClo
 
 TEST_F(KernelObjectsTest, NamedObjectsHeldByAnotherProcessExistUntilItIsKilled)
 {
-    const std::string szReady = m_dir.Native("ready-event");
+    const std::string szReady = ObjectFile("ready-event");
     const int nPid = StartHelper("hold-event Global\\instance " + szReady);
     EXPECT_EQ(WaitForFile(szReady), "0");
     HANDLE h = CreateNamedEventObject(L"Global\\instance", true, false);
@@ -228,7 +226,7 @@ TEST_F(KernelObjectsTest, NamedObjectsHeldByAnotherProcessExistUntilItIsKilled)
     EXPECT_EQ(GetLastError(), kErrorAlreadyExists);
     CloseHandleObject(h);
 
-    EXPECT_EQ(KillHelper(nPid), 128u + SIGKILL);
+    EXPECT_EQ(KillHelper(nPid), CTestProcess::kKilledExitCode);
     h = CreateNamedEventObject(L"Global\\instance", true, false);
     ASSERT_NE(h, kInvalidHandle);
     EXPECT_EQ(GetLastError(), kErrorSuccess) << "a killed holder holds nothing";
@@ -239,7 +237,7 @@ TEST_F(KernelObjectsTest, NamedEventSetInAnotherProcessEndsTheWaitWithin100ms)
 {
     HANDLE h = CreateNamedEventObject(L"Global\\wake", true, false);
     ASSERT_NE(h, kInvalidHandle);
-    const std::string szStamp = m_dir.Native("stamp");
+    const std::string szStamp = ObjectFile("stamp");
     StartHelper("set-event Global\\wake 200 " + szStamp);
     ASSERT_EQ(WaitForSingleObject(h, 10000), kWaitObject0);
     timespec ts{};
@@ -253,8 +251,8 @@ TEST_F(KernelObjectsTest, NamedEventSetInAnotherProcessEndsTheWaitWithin100ms)
 
 TEST_F(KernelObjectsTest, TwoProcessesRacingForANamedMutexNeverOverlap)
 {
-    const std::string szCounter = m_dir.Native("counter");
-    platform_test::WriteBytes(szCounter, "0");
+    const std::string szCounter = ObjectFile("counter");
+    tests::WriteFile(szCounter, "0");
     constexpr int kRounds = 300;
     std::vector<int> pids;
     for (int i = 0; i < 2; ++i)
@@ -268,12 +266,12 @@ TEST_F(KernelObjectsTest, TwoProcessesRacingForANamedMutexNeverOverlap)
         EXPECT_EQ(nCode, 0u);
     }
     m_helpers.clear();
-    EXPECT_EQ(platform_test::ReadBytes(szCounter), std::to_string(2 * kRounds));
+    EXPECT_EQ(tests::ReadFile(szCounter), std::to_string(2 * kRounds));
 }
 
 TEST_F(KernelObjectsTest, MutexOfAKilledOwnerIsObtainedAbandoned)
 {
-    const std::string szReady = m_dir.Native("ready-mutex");
+    const std::string szReady = ObjectFile("ready-mutex");
     const int nPid = StartHelper("hold-mutex Global\\tarvik.ini " + szReady);
     EXPECT_EQ(WaitForFile(szReady), std::to_string(kWaitObject0));
 
@@ -345,41 +343,6 @@ TEST_F(KernelObjectsTest, NamedMutexIsRecursiveForItsOwnerAndExcludesOtherThread
     EXPECT_FALSE(ReleaseMutexObject(h1));
     CloseHandleObject(h1);
     CloseHandleObject(h2);
-}
-
-TEST_F(KernelObjectsTest, NamedObjectsAreOpenToEveryUser)
-{
-    HANDLE h = CreateNamedEventObject(L"Global\\shared", true, false);
-    ASSERT_NE(h, kInvalidHandle);
-    EXPECT_EQ(NamedObjectsDirectory(), m_dir.Path());
-    for (const char* szFile : {"Global%5Cshared", "Global%5Cshared.fifo"})
-    {
-        struct stat st{};
-        ASSERT_EQ(::stat(m_dir.Native(szFile).c_str(), &st), 0) << szFile;
-        EXPECT_EQ(st.st_mode & 0777, 0666u) << szFile;
-    }
-    if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0)
-    {
-        CloseHandleObject(h);
-        GTEST_SKIP() << "needs root and setpriv to act as another user";
-    }
-    // The helper runs as nobody, from a copy that nobody may execute, in a directory nobody may write.
-    ::chmod(m_dir.Path().c_str(), 01777);
-    const std::string szHelper = m_dir.Native("helper");
-    ASSERT_EQ(std::system(("cp '" TARVIK_PLATFORM_HELPER "' '" + szHelper + "' && chmod 755 '" + szHelper + "'").c_str()), 0);
-    const std::string szStamp = m_dir.Native("stamp-nobody");
-    SProcessInfo info;
-    ASSERT_TRUE(CreateProcessFromCommandLine(
-        WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " + szHelper +
-                 " set-event Global\\shared 0 " + szStamp),
-        info));
-    m_helpers.push_back(info.nProcessId);
-    EXPECT_EQ(WaitForSingleObject(h, 10000), kWaitObject0);
-    uint32_t nCode = 99;
-    ASSERT_TRUE(WaitForProcess(info, nCode));
-    m_helpers.clear();
-    EXPECT_EQ(nCode, 0u);
-    CloseHandleObject(h);
 }
 
 } // namespace

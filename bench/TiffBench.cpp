@@ -3,7 +3,6 @@
 // directories. Run by hand: bench_tiff [file.tif]; without a file it makes one with Ghostscript and
 // tiffcp (A4 pages at 200 dpi, G4).
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,11 +10,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "documents/CTifDoc.h"
 #include "documents/TiffCompleteness.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
 
 namespace
 {
@@ -49,7 +51,7 @@ bool MakeThreePages(const std::string& szDir, const std::string& szFile)
         "/p%d.tif' '" + szPs + "'";
     const std::string szJoin =
         "tiffcp '" + szDir + "/p1.tif' '" + szDir + "/p2.tif' '" + szDir + "/p3.tif' '" + szFile + "'";
-    return std::system(szGs.c_str()) == 0 && std::system(szJoin.c_str()) == 0;
+    return CTestProcess::Shell(szGs) == 0 && CTestProcess::Shell(szJoin) == 0;
 }
 
 } // namespace
@@ -57,15 +59,14 @@ bool MakeThreePages(const std::string& szDir, const std::string& szFile)
 int main(int argc, char** argv)
 {
     std::string szFile;
-    std::filesystem::path work;
+    std::optional<CTempDir> work;
     if (argc > 1)
         szFile = argv[1];
     else
     {
-        work = std::filesystem::temp_directory_path() / ("bench-tiff-" + std::to_string(getpid()));
-        std::filesystem::create_directories(work);
-        szFile = (work / "three.tif").string();
-        if (!MakeThreePages(work.string(), szFile))
+        work.emplace("bench-tiff");
+        szFile = work->Native("three.tif");
+        if (!MakeThreePages(work->Native(), szFile))
         {
             std::fprintf(stderr, "could not make the TIFF\n");
             return 1;
@@ -105,7 +106,5 @@ int main(int argc, char** argv)
     std::printf("%-40s %10.1f %8d\n", "CTifDoc", dDoc, nPages);
     std::printf("%-40s %10.1f %8d\n", "libtiff directories only", dLibTiff, nDirs);
     std::printf("%-40s %10.1f %8d\n", "completeness check alone (in CTifDoc)", dCheck, bComplete ? 1 : 0);
-    if (!work.empty())
-        std::filesystem::remove_all(work);
     return 0;
 }

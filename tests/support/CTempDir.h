@@ -1,0 +1,27 @@
+// A fresh directory under the system's temporary directory for one test (or one suite), removed
+// with everything in it when the object goes, read-only entries included.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+class CTempDir
+{
+public:
+    // Makes the directory; throws std::runtime_error when it cannot. szPrefix names it for a
+    // reader of /tmp ("tarvik-<prefix>-XXXXXX"); base, when given, replaces the system's temporary
+    // directory.
+    explicit CTempDir(const std::string& szPrefix = "test", const std::filesystem::path& base = {});
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    // An entry of the directory (the directory itself for an empty name), as native text and as
+    // wide text with '/' separators.
+    std::string Native(const std::string& szName = std::string()) const;
+    std::wstring Wide(const std::string& szName = std::string()) const;
+
+private:
+    std::filesystem::path m_path;
+};
