@@ -72,4 +72,8 @@ bool IsEventSet(HANDLE hEvent);
 // The directory that holds the named objects (created on first use).
 std::string NamedObjectsDirectory();
 
+// Where the machine-wide named objects live, as a person should be told when one cannot be made: on
+// Linux the directory that holds them (the configured one even when it cannot be made).
+std::wstring NamedObjectsLocation();
+
 } // namespace platform

@@ -1,9 +1,7 @@
-// The service program: the static engine and the headless start-up.
+// The service program: the static engine and the start-up of the tray program or the headless service.
 #include "engine/CFMonitorApp.h"
-#include "platform/FileSystem.h"
-#include "shell/CHeadlessApp.h"
-
-#include <string>
+#include "platform/ThreadMessages.h"
+#include "shell/CTarvikApp.h"
 
 namespace
 {
@@ -15,13 +13,8 @@ CFMonitorApp g_engine;
 
 int main(int argc, char** argv)
 {
-    std::wstring szCommandLine;
-    for (int i = 0; i < argc; ++i)
-    {
-        if (i > 0)
-            szCommandLine += L' ';
-        szCommandLine += platform::WidePath(argv[i]);
-    }
-    CHeadlessApp app(&g_engine);
-    return app.Run(szCommandLine);
+    // First of all: a quit request (SIGTERM, SIGINT) from here on ends the program cleanly.
+    platform::InstallQuitRequestHandler();
+    CTarvikApp app(&g_engine, argc, argv);
+    return app.Run();
 }
