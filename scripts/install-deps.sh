@@ -11,6 +11,7 @@ PACKAGES=(
   libfreeimage-dev libfreeimageplus-dev libtiff-dev
   libtiff-tools ghostscript qpdf poppler-utils python3-cairo
   python3-aiosmtpd strace
+  qt6-base-dev libxcb1-dev xvfb trayer xdotool imagemagick x11-utils
 )
 
 missing=()

@@ -26,7 +26,9 @@ CTrayDialog::CTrayDialog(const QString& szWindowClass, QWidget* pParent) : QDial
 
     // The window exists from now on (hidden), so that other processes can find it by its class.
     const WId nWindow = winId();
-    if (auto* pX11 = qApp->nativeInterface<QNativeInterface::QX11Application>())
+    auto* pX11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && pX11 != nullptr &&
+        pX11->connection() != nullptr)
     {
         // Qt names every window of the process alike; this one carries a class of its own.
         const QByteArray szInstance = QCoreApplication::applicationFilePath().section('/', -1).toLocal8Bit();

@@ -6,6 +6,10 @@
 namespace
 {
 
+// Hooked before anything else of this program runs, the engine's construction included: a quit
+// request (SIGTERM, SIGINT) from here on ends the program cleanly, with the settings saved.
+const bool g_bQuitHooked = platform::InstallQuitRequestHandler();
+
 // Built before main runs (it loads the settings) and destroyed after it returns (it saves them).
 CFMonitorApp g_engine;
 
@@ -13,8 +17,7 @@ CFMonitorApp g_engine;
 
 int main(int argc, char** argv)
 {
-    // First of all: a quit request (SIGTERM, SIGINT) from here on ends the program cleanly.
-    platform::InstallQuitRequestHandler();
+    (void)g_bQuitHooked;
     CTarvikApp app(&g_engine, argc, argv);
     return app.Run();
 }
