@@ -62,6 +62,8 @@ void CTrayDialog::SetTrayTip(const QString& szTip)
 
 bool CTrayDialog::AddTrayIcon()
 {
+    if (m_pTray->isVisible() && m_bStatusNotifier && !IsRegisteredWithWatcher())
+        m_pTray->hide(); // the host lost the item (its watcher restarted): register it anew below
     if (!m_pTray->isVisible())
         m_pTray->show();
     m_bIconShown = m_pTray->isVisible();
@@ -115,6 +117,25 @@ bool CTrayDialog::IsStatusNotifierRoute()
                            QStringLiteral("/StatusNotifierWatcher"),
                            QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
     return watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+bool CTrayDialog::IsRegisteredWithWatcher()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || bus.interface() == nullptr ||
+        !bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")))
+        return true; // no watcher to register with: nothing a new show could change
+    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                           QStringLiteral("/StatusNotifierWatcher"),
+                           QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
+    const QStringList items = watcher.property("RegisteredStatusNotifierItems").toStringList();
+    // Qt registers this process's items under a service name that carries the process id.
+    const QString szOwn = QStringLiteral("StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid());
+    const QString szBase = bus.baseService();
+    for (const QString& szItem : items)
+        if (szItem.contains(szOwn) || szItem.startsWith(szBase))
+            return true;
+    return false;
 }
 
 void CTrayDialog::changeEvent(QEvent* pEvent)

@@ -30,8 +30,9 @@ public:
     QSystemTrayIcon* TrayIcon() const { return m_pTray; }
 
     // Shows the icon in the tray unless it is shown: an icon that Qt holds docked (or re-docks by
-    // itself when the tray host comes back) is left alone, so a periodic re-add never makes it
-    // flicker. Returns true when the icon is shown afterwards; sets the icon-shown flag then.
+    // itself when an XEmbed tray host comes back) is left alone, so a periodic re-add never makes it
+    // flicker. On the StatusNotifierItem route an item that the watcher no longer lists is registered
+    // anew. Returns true when the icon is shown afterwards; sets the icon-shown flag then.
     bool AddTrayIcon();
     // Removes the icon; clears the icon-shown flag. Returns true.
     bool DeleteTrayIcon();
@@ -63,6 +64,9 @@ protected:
     bool nativeEventFilter(const QByteArray& eventType, void* pMessage, qintptr* pResult) override;
 
 private:
+    // On the StatusNotifierItem route: whether the watcher on the session bus lists this process's
+    // item (true also when there is no watcher).
+    static bool IsRegisteredWithWatcher();
     void OnActivated(QSystemTrayIcon::ActivationReason eReason);
 
     QSystemTrayIcon* m_pTray = nullptr;

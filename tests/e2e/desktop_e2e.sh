@@ -255,4 +255,53 @@ CODE=$?
 [ "$CODE" -eq 0 ] || fail "exit code $CODE"
 [ "$(log_count 'service started')" -eq "$(log_count 'service finished')" ] || fail "an engine thread did not finish"
 step "Exit ended the program with code 0, every engine finished"
+
+# Another process sends the window of class TarvikService the message 2026: the program ends.
+"$ROOT/bin/tarvik" >>"$ROOT/tarvik.out" 2>>"$ROOT/tarvik.err" &
+TARVIK=$!
+PIDS+=("$TARVIK")
+wait_for 10 is_docked || fail "the icon did not dock on the second start"
+WINDOW="$(xdotool search --class '^TarvikService$' | head -1)"
+[ -n "$WINDOW" ] || fail "no window of class TarvikService on the second start"
+/usr/bin/python3 - "$WINDOW" <<'PY' || fail "could not send the message"
+# XSendEvent of a ClientMessage (format 32) whose first data word is 2026, through libX11.
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XFlush.argtypes = [ctypes.c_void_p]
+x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("l", ctypes.c_long * 5)]
+
+class Event(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+display = x.XOpenDisplay(None)
+if not display:
+    sys.exit(1)
+window = int(sys.argv[1])
+event = Event()
+event.xclient.type = 33  # ClientMessage
+event.xclient.display = display
+event.xclient.window = window
+event.xclient.message_type = x.XInternAtom(display, b"TARVIK_MESSAGE", 0)
+event.xclient.format = 32
+event.xclient.l[0] = 2026
+sent = x.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+x.XFlush(display)
+x.XCloseDisplay(display)
+sys.exit(0 if sent else 1)
+PY
+wait_for 10 exited || fail "the message 2026 did not end the program"
+wait "$TARVIK"
+CODE=$?
+[ "$CODE" -eq 0 ] || fail "exit code $CODE after the message 2026"
+step "the message 2026 at the TarvikService window ended the program with code 0"
 echo "desktop_e2e: PASSED"
