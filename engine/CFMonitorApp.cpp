@@ -92,14 +92,16 @@ bool CFMonitorApp::ClaimSingleInstance(bool bQuiet)
         std::wstring szReason;
         if (!platform::SystemMessage(nError, szReason))
             szReason = L"system error " + std::to_wstring(nError);
-        while (!szReason.empty() && (szReason.back() == L'\n' || szReason.back() == L'\r' || szReason.back() == L'.'))
+        while (!szReason.empty() &&
+               (szReason.back() == L'\n' || szReason.back() == L'\r' || szReason.back() == L'.'))
             szReason.pop_back();
         const std::wstring szText = L"The documents monitoring service cannot start: its single-instance "
                                     L"marker cannot be created in " +
                                     platform::NamedObjectsLocation() + L" (" + szReason + L").";
         std::fprintf(stderr, "%s\n", platform::NativePath(szText).c_str());
         if (!bQuiet && !platform::IsHeadless())
-            platform::ShowMessageBox(szText, L"Veltrane documents monitoring service", platform::kMbIconError);
+            platform::ShowMessageBox(szText, L"Veltrane documents monitoring service",
+                                     platform::kMbIconError);
         return false;
     }
     if (nError == platform::kErrorAlreadyExists || nError == platform::kErrorAccessDenied)

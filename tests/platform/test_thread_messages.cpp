@@ -81,10 +81,13 @@ TEST(ThreadMessagesTest, WaitHandleIsReadyExactlyWhileMessagesWait)
     EXPECT_EQ(PeekThreadMessage(msg), -1);
     EXPECT_EQ(poll(&fd, 1, 0), 0);
 
-    std::thread([nMain]() {
-        PostThreadMessage(nMain, 2026, 1, 0);
-        PostThreadMessage(nMain, kWmClose, 2, 0);
-    }).join();
+    std::thread(
+        [nMain]()
+        {
+            PostThreadMessage(nMain, 2026, 1, 0);
+            PostThreadMessage(nMain, kWmClose, 2, 0);
+        })
+        .join();
     ASSERT_EQ(poll(&fd, 1, 1000), 1);
     ASSERT_EQ(PeekThreadMessage(msg), 1);
     EXPECT_EQ(msg.nMessage, 2026u);
