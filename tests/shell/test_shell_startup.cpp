@@ -155,6 +155,21 @@ TEST_F(ShellStartupTest, QuitRequestAtAnyMomentOfStartupEndsCleanlyHeadlessAndOn
         << szLog;
 }
 
+TEST_F(ShellStartupTest, DisplayThatCannotBeReachedRunsHeadless)
+{
+    unsetenv("TARVIK_HEADLESS");
+    unsetenv("QT_QPA_PLATFORM");
+    setenv("DISPLAY", ":987", 1); // no server there
+    const pid_t nPid = Start();
+    ASSERT_TRUE(tests::WaitUntil(
+        [this]() { return Count(tests::ReadText(m_root / "bin" / "tarvik.log"), "service started") == 1; },
+        20s));
+    kill(nPid, SIGTERM);
+    EXPECT_EQ(Wait(nPid), 0);
+    EXPECT_NE(tests::ReadText(m_root / "stderr.txt").find("cannot be reached"), std::string::npos);
+    EXPECT_EQ(Count(tests::ReadText(m_root / "bin" / "tarvik.log"), "service finished"), 1u);
+}
+
 TEST_F(ShellStartupTest, UnusableObjectsFolderIsNamedInsteadOfAnotherInstance)
 {
     UseDesktop(false);
