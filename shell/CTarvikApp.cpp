@@ -99,8 +99,10 @@ bool CTarvikApp::WarnUser()
 
 int CTarvikApp::Run()
 {
-    // Start-up runs the uninstall check first, headless or not: a later PrepareUninstall/CUninstall
-    // hook belongs here, before anything else is shown or claimed.
+    // ---- Step 1: start-up runs the uninstall check first, headless or not. ----
+    // The uninstall procedure (with this object as its IUninstall, whose PrepareUninstall asks a
+    // running instance to quit) is called here, before anything is shown or claimed; when it ran an
+    // uninstall, start-up ends with 0.
 
     // The queue exists from main on (InstallQuitRequestHandler); a quit request at any step below
     // ends start-up cleanly.
