@@ -1,6 +1,7 @@
 // The real tarvik program during start-up: a quit request (SIGTERM, SIGINT) at any moment after the
 // start ends it cleanly, headless and as the tray program (on Qt's offscreen platform); a single-
 // instance marker that cannot be made is reported as what it is.
+#include "platform/KernelObjects.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,24 @@ TEST_F(ShellStartupTest, QuitRequestAtAnyMomentOfStartupEndsCleanlyHeadlessAndOn
     EXPECT_EQ(Count(szLog, "Documents monitoring service started"),
               Count(szLog, "Documents monitoring service finished"))
         << szLog;
+}
+
+TEST_F(ShellStartupTest, CloseRequestFromAnotherProcessEndsTheTrayProgram)
+{
+    UseDesktop(true);
+    const pid_t nPid = Start();
+    ASSERT_TRUE(tests::WaitUntil(
+        [this]() { return Count(tests::ReadText(m_root / "bin" / "tarvik.log"), "service started") == 1; },
+        20s));
+    // What an uninstall does to a running instance: set its machine-wide instance event. The engine
+    // then posts the close request that the tray program's loop must see without polling.
+    platform::HANDLE hEvent =
+        platform::CreateNamedEventObject(L"Global\\{6E0C2A57-3B91-4D7F-A8E4-1F5B92C7D036}", true, false);
+    ASSERT_NE(hEvent, platform::kInvalidHandle);
+    platform::SetEventObject(hEvent);
+    EXPECT_EQ(Wait(nPid), 0);
+    platform::CloseHandleObject(hEvent);
+    EXPECT_EQ(Count(tests::ReadText(m_root / "bin" / "tarvik.log"), "service finished"), 1u);
 }
 
 TEST_F(ShellStartupTest, DisplayThatCannotBeReachedRunsHeadless)
