@@ -6,6 +6,7 @@
 #include "engine/CFilesList.h"
 #include "engine/CTxtFile.h"
 #include "log/CLogger.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/SysError.h"
@@ -13,12 +14,14 @@
 #include "platform/ThreadMessages.h"
 #include "util/CFileOps.h"
 #include "util/ProgramPaths.h"
+#include "util/utf8_conversion.h"
 #include "watch/CDirectoryMonitorEvent.h"
 #include "watch/CDocInfo.h"
 
 #include <boost/thread.hpp>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace
 {
@@ -94,11 +97,31 @@ bool CFMonitorApp::ClaimSingleInstance(bool bQuiet)
     CGlobalObjectsBuilder builder(CGlobalObjectsBuilder::kGlobalPrefix);
     platform::HANDLE hEvent = builder.CreateEvent(m_szInstanceName);
     const uint32_t nError = builder.LastError();
-    if (hEvent == platform::kInvalidHandle || nError == platform::kErrorAlreadyExists ||
-        nError == platform::kErrorAccessDenied)
+    m_nClaimError = 0;
+    if (hEvent == platform::kInvalidHandle)
     {
-        if (hEvent != platform::kInvalidHandle)
-            platform::CloseHandleObject(hEvent);
+        // Not another instance: the event could not be made. Saying "already running" would send an
+        // administrator looking for a process that does not exist.
+        m_nClaimError = nError;
+        m_hInstance.store(platform::kInvalidHandle);
+        std::wstring szReason;
+        if (!platform::SystemMessage(nError, szReason))
+            szReason = L"system error " + std::to_wstring(nError);
+        while (!szReason.empty() &&
+               (szReason.back() == L'\n' || szReason.back() == L'\r' || szReason.back() == L'.'))
+            szReason.pop_back();
+        const std::wstring szText = L"The documents monitoring service cannot start: its single-instance "
+                                    L"marker cannot be created in " +
+                                    platform::NamedObjectsLocation() + L" (" + szReason + L").";
+        std::fprintf(stderr, "%s\n", utf8_conversion::Encode(szText).c_str());
+        if (!bQuiet && !platform::IsHeadless())
+            platform::ShowMessageBox(szText, L"Veltrane documents monitoring service",
+                                     platform::kMbIconError);
+        return false;
+    }
+    if (nError == platform::kErrorAlreadyExists || nError == platform::kErrorAccessDenied)
+    {
+        platform::CloseHandleObject(hEvent);
         m_hInstance.store(platform::kInvalidHandle);
         if (!bQuiet)
             platform::ShowMessageBox(L"The documents monitoring service is already running.",

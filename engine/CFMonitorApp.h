@@ -46,9 +46,14 @@ public:
     CFMonitorApp(const CFMonitorApp&) = delete;
     CFMonitorApp& operator=(const CFMonitorApp&) = delete;
 
-    // Creates the machine-wide instance event. False when another process holds it (or access was
-    // denied); then, unless bQuiet, the user is told so in a message box.
+    // Creates the machine-wide instance event. False when another process holds it; then, unless
+    // bQuiet, the user is told so in a message box. False also when the event cannot be made at all
+    // (ClaimError() then holds the system error): the message box (unless bQuiet) and standard error
+    // name the place of the named objects and the system error text instead.
     bool ClaimSingleInstance(bool bQuiet);
+    // The system error of the last ClaimSingleInstance that could not make the event; 0 after a claim
+    // or a refusal because another instance runs.
+    uint32_t ClaimError() const { return m_nClaimError; }
     // Sets the machine-wide instance event, which ends the loop of the instance that runs it, and
     // forgets this process's handle of it.
     void SignalQuit();
@@ -99,4 +104,5 @@ private:
     std::atomic<uint32_t> m_nUiThreadId{0};
     std::atomic<int> m_nLateThreads{0}; // monitor threads let go of by Stop that still run
     bool m_bClaimed = false;            // this process holds the instance event
+    uint32_t m_nClaimError = 0;         // why the last claim could not make the event
 };

@@ -69,4 +69,8 @@ uint32_t WaitForMultipleObjects(const HANDLE* pHandles, size_t nCount, uint32_t 
 // True when the event is set right now; does not wait and does not reset an auto-reset event.
 bool IsEventSet(HANDLE hEvent);
 
+// Where the machine-wide named objects live, as a person should be told when one cannot be made: on
+// Linux the directory that holds them (the configured one even when it cannot be made).
+std::wstring NamedObjectsLocation();
+
 } // namespace platform

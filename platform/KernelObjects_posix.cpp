@@ -19,6 +19,7 @@
 // ('1' while owned). A flag found set by a new owner means the last owner died without releasing.
 #include "platform/KernelObjects.h"
 
+#include "platform/FileSystem.h"
 #include "platform/SysError.h"
 #include "platform/Thread.h"
 #include "platform/SysError_posix.h"
@@ -784,6 +785,19 @@ std::string NamedObjectsDirectory()
     }
     SetLastError(kErrorAccessDenied);
     return std::string();
+}
+
+std::wstring NamedObjectsLocation()
+{
+    const int nSavedError = static_cast<int>(GetLastError());
+    std::string szDir = NamedObjectsDirectory();
+    SetLastError(static_cast<uint32_t>(nSavedError));
+    if (szDir.empty())
+    {
+        const char* szEnv = std::getenv("TARVIK_OBJECTS_DIR");
+        szDir = szEnv != nullptr && *szEnv != '\0' ? szEnv : "/run/tarvik";
+    }
+    return WidePath(szDir);
 }
 
 HANDLE CreateEventObject(bool bManualReset, bool bInitialState)

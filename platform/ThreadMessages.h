@@ -6,9 +6,11 @@
 //    thread's first message call); posting to a thread without a queue fails with 1444.
 //  - A queue holds at most kMaxQueuedMessages; a post beyond that fails with 1816 (not enough quota),
 //    as on Windows, so a loop that stops reading cannot make the poster grow memory without bound.
-//  - InstallQuitSignals() lets SIGTERM and SIGINT end a thread's loop: GetThreadMessage then returns
-//    0 as after a quit message with exit code 0. The handler only writes to an eventfd, which is safe
-//    in a signal handler.
+//  - A quit request from outside the process (InstallQuitRequestHandler) ends a thread's loop:
+//    GetThreadMessage then returns 0 as after a quit message with exit code 0. On Linux the request
+//    is SIGTERM or SIGINT.
+//  - A thread whose loop is another toolkit's (the desktop shell's) watches QueueWaitHandle() and
+//    takes the messages with PeekThreadMessage when it is ready.
 #pragma once
 
 #include <cstddef>
@@ -57,11 +59,23 @@ void PostQuitMessage(int nExitCode);
 // -1 on failure.
 int GetThreadMessage(SThreadMessage& msg);
 
-// Makes SIGTERM and SIGINT end the message loop of the calling thread (see GetThreadMessage). The
-// thread gets a queue if it had none. Returns false when the handlers could not be installed.
-bool InstallQuitSignals();
+// Takes the next message of the calling thread's queue without waiting: 1 with the message, 0 for a
+// quit message or a quit request (as GetThreadMessage), -1 when there is none. Clears the readiness of
+// QueueWaitHandle() first, so that a message posted later makes the handle ready again.
+int PeekThreadMessage(SThreadMessage& msg);
 
-// True once a quit signal arrived.
-bool QuitSignalled();
+// A handle that is ready whenever the calling thread's queue holds a message or a quit request
+// arrived (the queue is created when missing). Valid until DestroyMessageQueue(); owned by the queue.
+// On Linux it is a file descriptor that polls readable (an eventfd); on Windows it would be an event.
+intptr_t QueueWaitHandle();
+
+// Makes a request from outside the process to end it (on Linux SIGTERM or SIGINT) end the message loop
+// of the calling thread (see GetThreadMessage). The thread gets a queue if it had none. Call it first
+// in main, so that no such request is lost or kills the process during start-up. Returns false when
+// the request could not be hooked.
+bool InstallQuitRequestHandler();
+
+// True once a quit request arrived.
+bool QuitRequested();
 
 } // namespace platform

@@ -1,5 +1,6 @@
 // Thread message queues: a mutex-guarded deque per thread plus an eventfd that the waiting thread
-// sleeps on, so that both other threads and a signal handler can wake it.
+// sleeps on (or that another event loop watches), so that both other threads and a signal handler
+// can wake it. A quit request is SIGTERM or SIGINT.
 #include "platform/ThreadMessages.h"
 
 #include "platform/SysError.h"
@@ -168,7 +169,38 @@ int GetThreadMessage(SThreadMessage& msg)
     }
 }
 
-bool InstallQuitSignals()
+int PeekThreadMessage(SThreadMessage& msg)
+{
+    CreateMessageQueue();
+    std::shared_ptr<SQueue> pQueue = FindQueue(GetCurrentThreadId());
+    if (!pQueue || pQueue->nEvent < 0)
+        return -1;
+    uint64_t nCount = 0;
+    ssize_t nRead = read(pQueue->nEvent, &nCount, sizeof(nCount)); // non-blocking; drains the wake-ups
+    (void)nRead;
+    if (g_nSignalEvent.load() == pQueue->nEvent && g_bQuitSignalled)
+    {
+        msg = SThreadMessage{kWmQuit, 0, 0};
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(pQueue->mutex);
+    if (pQueue->messages.empty())
+        return -1;
+    msg = pQueue->messages.front();
+    pQueue->messages.pop_front();
+    if (!pQueue->messages.empty())
+        pQueue->Wake(); // the handle stays ready for the rest
+    return msg.nMessage == kWmQuit ? 0 : 1;
+}
+
+intptr_t QueueWaitHandle()
+{
+    CreateMessageQueue();
+    std::shared_ptr<SQueue> pQueue = FindQueue(GetCurrentThreadId());
+    return pQueue ? pQueue->nEvent : -1;
+}
+
+bool InstallQuitRequestHandler()
 {
     CreateMessageQueue();
     std::shared_ptr<SQueue> pQueue = FindQueue(GetCurrentThreadId());
@@ -180,7 +212,7 @@ bool InstallQuitSignals()
     return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
 }
 
-bool QuitSignalled()
+bool QuitRequested()
 {
     return g_bQuitSignalled != 0;
 }

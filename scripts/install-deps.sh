@@ -11,10 +11,10 @@ PACKAGES=(
   libfreeimage-dev libfreeimageplus-dev libtiff-dev
   libtiff-tools ghostscript qpdf poppler-utils python3-cairo
   python3-aiosmtpd strace
-  qt6-base-dev
   cups printer-driver-cups-pdf systemd desktop-file-utils
   g++-mingw-w64-x86-64-posix
   lldb
+  qt6-base-dev libxcb1-dev xvfb trayer xdotool imagemagick x11-utils
 )
 
 missing=()

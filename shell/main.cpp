@@ -1,12 +1,14 @@
-// The service program: the static engine and the headless start-up.
+// The service program: the static engine and the start-up of the tray program or the headless service.
 #include "engine/CFMonitorApp.h"
-#include "platform/FileSystem.h"
-#include "shell/CHeadlessApp.h"
-
-#include <string>
+#include "platform/ThreadMessages.h"
+#include "shell/CTarvikApp.h"
 
 namespace
 {
+
+// Hooked before anything else of this program runs, the engine's construction included: a quit
+// request (SIGTERM, SIGINT) from here on ends the program cleanly, with the settings saved.
+const bool g_bQuitHooked = platform::InstallQuitRequestHandler();
 
 // Built before main runs (it loads the settings) and destroyed after it returns (it saves them).
 CFMonitorApp g_engine;
@@ -15,13 +17,7 @@ CFMonitorApp g_engine;
 
 int main(int argc, char** argv)
 {
-    std::wstring szCommandLine;
-    for (int i = 0; i < argc; ++i)
-    {
-        if (i > 0)
-            szCommandLine += L' ';
-        szCommandLine += platform::WidePath(argv[i]);
-    }
-    CHeadlessApp app(&g_engine);
-    return app.Run(szCommandLine);
+    (void)g_bQuitHooked;
+    CTarvikApp app(&g_engine, argc, argv);
+    return app.Run();
 }

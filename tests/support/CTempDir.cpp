@@ -1,6 +1,8 @@
 // A temporary directory that goes with its owner.
 #include "tests/support/CTempDir.h"
 
+#include "platform/FileSystem.h"
+
 #include <cstdlib>
 #include <stdexcept>
 #include <system_error>
@@ -37,5 +39,6 @@ std::string CTempDir::Native(const std::string& szName) const
 
 std::wstring CTempDir::Wide(const std::string& szName) const
 {
-    return (szName.empty() ? m_path : m_path / szName).wstring();
+    // The platform's conversion keeps names that are not UTF-8 (std::filesystem would throw).
+    return platform::WidePath(Native(szName));
 }
