@@ -35,3 +35,7 @@ foreach(t test_platform_kernel_objects test_platform_process)
 endforeach()
 # Bounded reads of regular files and file times.
 tarvik_add_platform_test(test_platform_file_reads FileReads)
+# The directory search as it reads the directory, and the wildcard pattern it matches names with.
+tarvik_add_platform_test(test_find_file_stream FindFile)
+# Other processes: finding, ending and waiting for them, and this process's own arguments.
+tarvik_add_platform_test(test_platform_other_processes OtherProcesses)
