@@ -7,25 +7,25 @@
 //     bench_desktop [RUNS] [BIN_DIR]       (default 7 runs, the build's bin/)
 //
 // Runs as root (no start-up warning). Every process it starts is ended by its pid.
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
+
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <signal.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
-extern char** environ;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -33,34 +33,25 @@ using namespace std::chrono_literals;
 namespace
 {
 
-pid_t Spawn(std::vector<std::string> args)
+// Starts the program with its output dropped; false when it cannot be started.
+bool Spawn(CTestProcess& process, const std::vector<std::string>& args)
 {
-    std::vector<char*> argv;
-    for (auto& sz : args)
-        argv.push_back(sz.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t nPid = -1;
-    if (posix_spawnp(&nPid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        nPid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return nPid;
+    CTestProcess::SOptions options;
+    options.m_outputFile = "/dev/null";
+    return process.Start(args, options);
 }
 
-void End(pid_t nPid)
+// Asks the process to end; kills it when it has not ended within 2 seconds.
+void End(CTestProcess& process)
 {
-    if (nPid <= 0)
+    if (!process.Running())
         return;
-    kill(nPid, SIGTERM);
-    for (int i = 0; i < 200 && waitpid(nPid, nullptr, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(10ms);
-    if (kill(nPid, 0) == 0)
+    process.Signal(SIGTERM);
+    int nResult = 0;
+    if (!process.WaitFor(2000, nResult))
     {
-        kill(nPid, SIGKILL);
-        waitpid(nPid, nullptr, 0);
+        process.Kill();
+        process.Wait();
     }
 }
 
@@ -106,7 +97,7 @@ bool FindDocked(xcb_connection_t* c, xcb_window_t w, xcb_window_t root, int nDep
     return bFound;
 }
 
-long RssKiB(pid_t nPid)
+long RssKiB(int nPid)
 {
     std::ifstream status("/proc/" + std::to_string(nPid) + "/status");
     std::string szLine;
@@ -128,10 +119,9 @@ int main(int argc, char** argv)
 {
     const int nRuns = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     const fs::path binDir = argc > 2 ? fs::path(argv[2]) : fs::path(TARVIK_BIN_DIR);
-    char szTemplate[] = "/tmp/tarvik-bench-desktop-XXXXXX";
-    if (mkdtemp(szTemplate) == nullptr)
-        return 1;
-    const fs::path root = szTemplate;
+    CIsolatedEnvironment environment;
+    const CTempDir temp("bench-desktop");
+    const fs::path root = temp.Path();
     fs::copy(binDir, root / "bin", fs::copy_options::recursive);
     for (const char* sz : {"tarvik.ini", "tarvik.log", "tarvik.old.log"})
         fs::remove(root / "bin" / sz);
@@ -145,9 +135,9 @@ int main(int argc, char** argv)
            fs::exists("/tmp/.X" + std::to_string(nDisplay) + "-lock"))
         ++nDisplay;
     const std::string szDisplayName = ":" + std::to_string(nDisplay);
-    const pid_t nXvfb =
-        Spawn({"Xvfb", szDisplayName, "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"});
-    setenv("DISPLAY", szDisplayName.c_str(), 1);
+    CTestProcess xvfb;
+    Spawn(xvfb, {"Xvfb", szDisplayName, "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"});
+    environment.Set("DISPLAY", szDisplayName.c_str());
     xcb_connection_t* c = nullptr;
     for (auto tEnd = Clock::now() + 10s; Clock::now() < tEnd; std::this_thread::sleep_for(20ms))
     {
@@ -159,21 +149,20 @@ int main(int argc, char** argv)
     }
     if (c == nullptr)
     {
-        End(nXvfb);
-        fs::remove_all(root);
+        End(xvfb);
         std::fprintf(stderr, "Xvfb did not start\n");
         return 1;
     }
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    setenv("QT_QPA_PLATFORMTHEME", "", 1);
-    setenv("XDG_RUNTIME_DIR", (root / "xdg").c_str(), 1);
-    setenv("TARVIK_REGISTRY_DIR", (root / "reg").c_str(), 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    unsetenv("TARVIK_HEADLESS");
+    environment.Set("QT_QPA_PLATFORM", "xcb");
+    environment.Set("QT_QPA_PLATFORMTHEME", "");
+    environment.Set("XDG_RUNTIME_DIR", (root / "xdg").c_str());
+    environment.Set("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    environment.Set("TARVIK_HEADLESS", nullptr);
 
     xcb_window_t xRoot = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const pid_t nTrayer = Spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                                 "--height", "24", "--SetDockType", "true"});
+    CTestProcess trayer;
+    Spawn(trayer, {"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+                   "--SetDockType", "true"});
     const xcb_atom_t aTray = Atom(c, "_NET_SYSTEM_TRAY_S0");
     bool bTray = false;
     for (auto tEnd = Clock::now() + 10s; !bTray && Clock::now() < tEnd; std::this_thread::sleep_for(10ms))
@@ -188,9 +177,10 @@ int main(int argc, char** argv)
     for (int nRun = 0; bTray && nRun < nRuns; ++nRun)
     {
         const fs::path objects = root / ("obj" + std::to_string(nRun));
-        setenv("TARVIK_OBJECTS_DIR", objects.c_str(), 1);
+        environment.Set("TARVIK_OBJECTS_DIR", objects.c_str());
         const auto t0 = Clock::now();
-        const pid_t nTarvik = Spawn({(root / "bin" / "tarvik").string()});
+        CTestProcess tarvik;
+        Spawn(tarvik, {(root / "bin" / "tarvik").string()});
         bool bDocked = false;
         while (!bDocked && Clock::now() - t0 < 10s)
         {
@@ -203,16 +193,15 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(2s); // start-up done, the engine idles
         long nMax = 0;
         for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(100ms))
-            nMax = std::max(nMax, RssKiB(nTarvik));
+            nMax = std::max(nMax, RssKiB(tarvik.Pid()));
         vRssMiB.push_back(nMax / 1024.0);
-        End(nTarvik);
+        End(tarvik);
         std::printf("run %d: docked %s %.0f ms, idle RSS %.1f MiB\n", nRun + 1,
                     bDocked ? "after" : "NOT within", bDocked ? vDockMs.back() : 10000.0, vRssMiB.back());
     }
     xcb_disconnect(c);
-    End(nTrayer);
-    End(nXvfb);
-    fs::remove_all(root);
+    End(trayer);
+    End(xvfb);
     if (!bTray)
     {
         std::fprintf(stderr, "the tray host did not start\n");

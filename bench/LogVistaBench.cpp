@@ -4,10 +4,10 @@
 //   bench_logvista [--runs N] [--screenshot FILE]
 #include "standins/logvista/CLogTail.h"
 #include "standins/logvista/CLogVistaWindow.h"
+#include "tests/support/CTempDir.h"
 
 #include <QApplication>
 #include <QPixmap>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -123,8 +123,8 @@ int main(int argc, char* argv[])
             szScreenshot = argv[i + 1];
     }
 
-    QTemporaryDir dir;
-    const std::string szPath = (dir.path() + "/tarvik.log").toStdString();
+    const CTempDir dir("bench-logvista");
+    const std::string szPath = dir.Native("tarvik.log");
     if (szScreenshot)
     {
         std::ofstream(szPath, std::ios::binary) << RealisticLog(6000) << "half a line left by a crash";

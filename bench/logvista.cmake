@@ -2,6 +2,6 @@
 # rotates it), and with --screenshot FILE a picture of the window on a realistic log. Run by hand.
 if(TARGET logvista_core)
   add_executable(bench_logvista ${CMAKE_CURRENT_LIST_DIR}/LogVistaBench.cpp)
-  target_link_libraries(bench_logvista PRIVATE logvista_core)
+  target_link_libraries(bench_logvista PRIVATE logvista_core tarvik_test_support)
   set_target_properties(bench_logvista PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endif()

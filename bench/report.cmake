@@ -1,5 +1,6 @@
 # bench_report: peak memory of the real tarvik program while it gives up a 200 MB control file.
 add_executable(bench_report ${CMAKE_CURRENT_LIST_DIR}/ReportBench.cpp)
+target_link_libraries(bench_report PRIVATE tarvik_test_support)
 set_target_properties(bench_report PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 target_compile_definitions(bench_report PRIVATE TARVIK_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
 if(TARGET tarvik)

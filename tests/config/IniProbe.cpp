@@ -11,13 +11,14 @@
 #include "config/CIniFile.h"
 #include "platform/KernelObjects.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
-#include <unistd.h>
+#include <thread>
 
 namespace
 {
@@ -77,9 +78,7 @@ int main(int argc, char** argv)
         std::printf("held\n");
         std::fflush(stdout);
         for (;;)
-        {
-            pause();
-        }
+            std::this_thread::sleep_for(std::chrono::hours(24));
     }
     else if (szMode == "limited" && argc == 4)
     {

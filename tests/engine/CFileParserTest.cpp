@@ -1,5 +1,6 @@
 // Control-file parser: delimiter choice, key and value forms, first-wins, failures and bounds.
 #include "engine/CFileParser.h"
+#include "tests/support/CTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,15 +13,6 @@ namespace
 class FileParserTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("tarvik-parser-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
     std::wstring Write(const std::string& szContent)
     {
         std::filesystem::path path = m_dir / "control.txt";
@@ -34,7 +26,8 @@ protected:
         return parser.Parse(szMessage);
     }
 
-    std::filesystem::path m_dir;
+    CTempDir m_temp{"parser"};
+    const std::filesystem::path m_dir = m_temp.Path();
 };
 
 TEST_F(FileParserTest, ColonLinesGiveTrimmedValuesAndExactKeys)

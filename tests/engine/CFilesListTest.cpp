@@ -1,6 +1,7 @@
 // The pending-files list and the directory search that fills it, on real files in a temporary tree.
 #include "engine/CFilesList.h"
 #include "engine/IFilesListFiller.h"
+#include "tests/support/CTempDir.h"
 #include "watch/CDocInfo.h"
 #include "watch/IFileStatus.h"
 #include "watch/IFileValidatior.h"
@@ -58,15 +59,6 @@ public:
 class FilesListTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("tarvik-fileslist-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     std::wstring Touch(const fs::path& relative, const std::string& szContent = "content")
     {
         fs::create_directories((m_dir / relative).parent_path());
@@ -82,7 +74,8 @@ protected:
         return paths;
     }
 
-    fs::path m_dir;
+    CTempDir m_temp{"fileslist"};
+    const fs::path m_dir = m_temp.Path();
 };
 
 TEST_F(FilesListTest, SearchKeepsOneRecordPerPathAndHonoursDepthMasksAndSplitDirectories)

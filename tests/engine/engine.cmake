@@ -8,7 +8,7 @@ if(TARGET QuickPDFDLL0723)
   add_dependencies(test_txt_file QuickPDFDLL0723)
   add_dependencies(test_monitor_app QuickPDFDLL0723)
 endif()
-tarvik_add_test(test_control_file_kinds SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_control_file_kinds.cpp
+tarvik_add_test(test_control_file_kinds SOURCES ${CMAKE_CURRENT_LIST_DIR}/ControlFileKindsTest.cpp
   LIBS tarvik_engine)
 if(TARGET QuickPDFDLL0723)
   add_dependencies(test_control_file_kinds QuickPDFDLL0723)

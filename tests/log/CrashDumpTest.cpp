@@ -1,23 +1,28 @@
 // Crash dumps of a real program that links the handler and crashes: whether a file is written, its
 // name, its streams, and LLDB's reading of it.
 #include "log/CCrashDumpHandler.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace
 {
@@ -25,56 +30,36 @@ namespace
 class CrashDumpTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char szTemplate[] = "/tmp/tarvik-crash-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_dir = szTemplate;
-        fs::create_directories(KeyDirectory());
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+    CrashDumpTest() : m_environment(CIsolatedEnvironment::kHeadless), m_temp("crash"), m_dir(m_temp.Path()) {}
 
-    fs::path KeyDirectory() const { return m_dir / "reg/HKEY_LOCAL_MACHINE/Software/Nordal/Halvane"; }
+    void SetUp() override { fs::create_directories(KeyDirectory()); }
+
+    fs::path KeyDirectory() const
+    {
+        return m_environment.RegistryDir() / "HKEY_LOCAL_MACHINE/Software/Nordal/Halvane";
+    }
     void SetDumpType(const std::string& szText) { std::ofstream(KeyDirectory() / "DumpType") << szText; }
 
-    // Starts the probe in the test directory with the registry fixture; returns its pid.
-    pid_t Start(const std::vector<std::string>& args, int* pStdout = nullptr,
-                const char* szProgram = CRASH_PROBE)
+    // Starts the probe in the test directory with the registry fixture, its output piped when asked;
+    // the fixture kills what is still running at the end.
+    CTestProcess& Start(const std::vector<std::string>& args, bool bPipeOutput = false,
+                        const std::string& szProgram = CRASH_PROBE)
     {
-        int pipeFds[2] = {-1, -1};
-        if (pStdout != nullptr && ::pipe(pipeFds) != 0)
-            return -1;
-        const pid_t nPid = ::fork();
-        if (nPid == 0)
-        {
-            if (pStdout != nullptr)
-                ::dup2(pipeFds[1], 1);
-            if (::chdir(m_dir.c_str()) != 0)
-                ::_exit(127);
-            ::setenv("TARVIK_REGISTRY_DIR", (m_dir / "reg").c_str(), 1);
-            ::setenv("TARVIK_OBJECTS_DIR", (m_dir / "obj").c_str(), 1);
-            ::setenv("TARVIK_HEADLESS", "1", 1);
-            std::vector<char*> argv{const_cast<char*>(szProgram)};
-            for (const std::string& sz : args)
-                argv.push_back(const_cast<char*>(sz.c_str()));
-            argv.push_back(nullptr);
-            ::execv(szProgram, argv.data());
-            ::_exit(127);
-        }
-        if (pStdout != nullptr)
-        {
-            ::close(pipeFds[1]);
-            *pStdout = pipeFds[0];
-        }
-        return nPid;
+        CTestProcess& process = m_children.emplace_back();
+        std::vector<std::string> vArgs = {szProgram};
+        vArgs.insert(vArgs.end(), args.begin(), args.end());
+        CTestProcess::SOptions options;
+        options.m_workingDir = m_dir;
+        options.m_bPipeOutput = bPipeOutput;
+        EXPECT_TRUE(process.Start(vArgs, options)) << process.Error();
+        return process;
     }
 
-    static int WaitSignal(pid_t nPid)
+    // The signal that ended the process; 0 when it ended otherwise.
+    static int WaitSignal(CTestProcess& process)
     {
-        int nStatus = 0;
-        if (::waitpid(nPid, &nStatus, 0) != nPid || !WIFSIGNALED(nStatus))
-            return 0;
-        return WTERMSIG(nStatus);
+        const int nResult = process.Wait();
+        return nResult <= -1000 ? -1000 - nResult : 0;
     }
 
     std::vector<fs::path> Dumps() const
@@ -107,21 +92,21 @@ protected:
 
     static std::string Lldb(const fs::path& dump)
     {
-        const std::string szCommand =
-            "lldb --batch --core '" + dump.string() + "' -o 'thread backtrace' 2>&1";
-        std::string szOutput;
-        if (FILE* pPipe = ::popen(szCommand.c_str(), "r"))
-        {
-            char buffer[4096];
-            size_t n = 0;
-            while ((n = std::fread(buffer, 1, sizeof(buffer), pPipe)) > 0)
-                szOutput.append(buffer, n);
-            ::pclose(pPipe);
-        }
+        CTestProcess lldb;
+        CTestProcess::SOptions options;
+        options.m_bPipeOutput = true;
+        options.m_bPipeErrors = true;
+        if (!lldb.Start({"lldb", "--batch", "--core", dump.string(), "-o", "thread backtrace"}, options))
+            return lldb.Error();
+        const std::string szOutput = lldb.ReadAll();
+        lldb.Wait();
         return szOutput;
     }
 
-    fs::path m_dir;
+    CIsolatedEnvironment m_environment;
+    CTempDir m_temp;
+    const fs::path m_dir;
+    std::deque<CTestProcess> m_children;
 };
 
 TEST(CrashDumpNameTest, NameAndDumpType)
@@ -161,8 +146,9 @@ TEST_F(CrashDumpTest, NullWriteAndAbortGiveDumpsThatLldbReads)
 {
     SetDumpType("0\n");
     const auto before = std::chrono::system_clock::now();
-    const pid_t nPid = Start({"null"});
-    ASSERT_EQ(WaitSignal(nPid), SIGSEGV) << "the default action still ends the process";
+    CTestProcess& probe = Start({"null"});
+    const int nPid = probe.Pid();
+    ASSERT_EQ(WaitSignal(probe), SIGSEGV) << "the default action still ends the process";
     std::vector<fs::path> dumps = Dumps();
     ASSERT_EQ(dumps.size(), 1u);
     std::smatch match;
@@ -196,13 +182,13 @@ TEST_F(CrashDumpTest, NullWriteAndAbortGiveDumpsThatLldbReads)
 TEST_F(CrashDumpTest, SignalFromAnotherProcessAndTwoCrashesAtOnce)
 {
     SetDumpType("0");
-    int nStdout = -1;
-    const pid_t nWaiting = Start({"wait"}, &nStdout);
-    char buffer[8] = {};
-    ASSERT_GT(::read(nStdout, buffer, sizeof(buffer) - 1), 0);
-    ::close(nStdout);
-    ASSERT_EQ(::kill(nWaiting, SIGSEGV), 0);
-    EXPECT_EQ(WaitSignal(nWaiting), SIGSEGV);
+    CTestProcess& waiting = Start({"wait"}, true);
+    const int nWaiting = waiting.Pid();
+    std::string szLine;
+    ASSERT_TRUE(waiting.ReadLine(60000, szLine));
+    ASSERT_TRUE(waiting.Running());
+    waiting.Signal(SIGSEGV);
+    EXPECT_EQ(WaitSignal(waiting), SIGSEGV);
     ASSERT_EQ(Dumps().size(), 1u);
     EXPECT_NE(Dumps()[0].filename().string().find("coredump-" + std::to_string(nWaiting) + "-"),
               std::string::npos);
@@ -213,10 +199,10 @@ TEST_F(CrashDumpTest, SignalFromAnotherProcessAndTwoCrashesAtOnce)
                               std::chrono::system_clock::now().time_since_epoch())
                               .count() +
                           300;
-    const pid_t nFirst = Start({"null", std::to_string(nAt)});
-    const pid_t nSecond = Start({"null", std::to_string(nAt)});
-    EXPECT_EQ(WaitSignal(nFirst), SIGSEGV);
-    EXPECT_EQ(WaitSignal(nSecond), SIGSEGV);
+    CTestProcess& first = Start({"null", std::to_string(nAt)});
+    CTestProcess& second = Start({"null", std::to_string(nAt)});
+    EXPECT_EQ(WaitSignal(first), SIGSEGV);
+    EXPECT_EQ(WaitSignal(second), SIGSEGV);
     const std::vector<fs::path> dumps = Dumps();
     ASSERT_EQ(dumps.size(), 2u);
     EXPECT_NE(dumps[0].filename(), dumps[1].filename());
@@ -228,17 +214,15 @@ TEST_F(CrashDumpTest, TheServiceProgramHasTheHandler)
     fs::create_directories(m_dir / "bin");
     fs::copy_file(fs::path(TARVIK_BIN_DIR) / "tarvik", m_dir / "bin/tarvik");
     const std::string szProgram = (m_dir / "bin/tarvik").string();
-    const pid_t nPid = Start({}, nullptr, szProgram.c_str());
-    bool bStarted = false;
-    for (int i = 0; i < 3000 && !bStarted; ++i, ::usleep(10000))
-    {
-        std::ifstream log(m_dir / "bin/tarvik.log");
-        bStarted =
-            std::string(std::istreambuf_iterator<char>(log), {}).find("service started") != std::string::npos;
-    }
+    CTestProcess& service = Start({}, false, szProgram);
+    const bool bStarted = tests::WaitUntil(
+        [&]()
+        { return tests::ReadFile(m_dir / "bin/tarvik.log").find("service started") != std::string::npos; },
+        30s);
     ASSERT_TRUE(bStarted);
-    ASSERT_EQ(::kill(nPid, SIGSEGV), 0);
-    EXPECT_EQ(WaitSignal(nPid), SIGSEGV);
+    ASSERT_TRUE(service.Running());
+    service.Signal(SIGSEGV);
+    EXPECT_EQ(WaitSignal(service), SIGSEGV);
     ASSERT_EQ(Dumps().size(), 1u);
     EXPECT_EQ(StreamTypes(Dumps()[0]).size(), 7u);
 }

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <unistd.h>
 
 namespace
 {
@@ -39,9 +38,7 @@ int main(int argc, char** argv)
         []
         {
             for (;;)
-            {
-                ::pause();
-            }
+                std::this_thread::sleep_for(std::chrono::hours(24));
         })
         .detach();
     if (std::strcmp(argv[1], "null") == 0)
@@ -63,9 +60,7 @@ int main(int argc, char** argv)
         std::printf("ready\n");
         std::fflush(stdout);
         for (;;)
-        {
-            ::pause();
-        }
+            std::this_thread::sleep_for(std::chrono::hours(24));
     }
     return 2;
 }

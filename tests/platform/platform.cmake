@@ -33,6 +33,9 @@ foreach(t test_platform_kernel_objects test_platform_process)
   add_dependencies(${t} tarvik_platform_helper)
   target_compile_definitions(${t} PRIVATE TARVIK_PLATFORM_HELPER="$<TARGET_FILE:tarvik_platform_helper>")
 endforeach()
-tarvik_add_test(test_platform_file_reads
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_platform_file_reads.cpp
-  LIBS tarvik_platform)
+# Bounded reads of regular files and file times.
+tarvik_add_platform_test(test_platform_file_reads FileReads)
+# The directory search as it reads the directory, and the wildcard pattern it matches names with.
+tarvik_add_platform_test(test_find_file_stream FindFile)
+# Other processes: finding, ending and waiting for them, and this process's own arguments.
+tarvik_add_platform_test(test_platform_other_processes OtherProcesses)

@@ -1,6 +1,5 @@
 // `tarvik -x` with another instance that ignores the request to quit: it is ended after 20 seconds.
 #include "UninstallFixture.h"
-#include "platform/FileSystem.h"
 #include "shell/CUninstall.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +21,17 @@ TEST_F(UninstallTest, OtherInstanceThatIgnoresTheQuitIsEndedAfterTwentySeconds)
     // A program named tarvik that knows nothing of the instance event.
     fs::create_directories(m_root / "deaf");
     fs::copy_file("/bin/sleep", m_root / "deaf/tarvik");
-    const pid_t nDeaf = Start({(m_root / "deaf/tarvik").string(), "300"});
+    CTestProcess& deaf = Start({(m_root / "deaf/tarvik").string(), "300"});
     // The installer records its arguments instead of removing anything.
     std::ofstream(m_root / "sys/msiexec", std::ios::trunc)
         << "#!/bin/sh\nprintf '%s\\n' \"$*\" > '" << (m_root / "args.txt").string() << "'\n";
 
     const auto start = std::chrono::steady_clock::now();
-    const pid_t nUninstall = Start({(m_root / "second/tarvik").string(), "--xyz"});
-    EXPECT_EQ(Wait(nDeaf), 128 + SIGKILL);
+    CTestProcess& uninstall = Start({(m_root / "second/tarvik").string(), "--xyz"});
+    EXPECT_EQ(Wait(deaf), -1000 - SIGKILL);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 19s);
-    EXPECT_EQ(Wait(nUninstall), 0);
-    EXPECT_EQ(ReadAll(m_root / "args.txt"), "/x" + kCode + " /qb /norestart\n");
+    EXPECT_EQ(Wait(uninstall), 0);
+    EXPECT_EQ(tests::ReadFile(m_root / "args.txt"), "/x" + kCode + " /qb /norestart\n");
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The uninstall switch, the uninstall entry, and `tarvik -x` end to end: real tarvik programs, a real
 // log viewer process, the real installer program and a removal script, on a registry fixture.
 #include "UninstallFixture.h"
-#include "platform/FileSystem.h"
 #include "shell/CUninstall.h"
 
 #include <gtest/gtest.h>
@@ -54,28 +53,29 @@ TEST_F(UninstallTest, FindsTheEntryByDisplayName)
 TEST_F(UninstallTest, UninstallEndsTheOtherInstanceAndTheViewerAndRemovesTheProduct)
 {
     AddEntry();
-    const pid_t nFirst = Start({(m_root / "first/tarvik").string()});
+    CTestProcess& first = Start({(m_root / "first/tarvik").string()});
     ASSERT_TRUE(WaitForLog("first", "monitoring service started"));
-    const pid_t nViewer = Start({(m_root / "viewer/logvista").string(), "300"});
+    CTestProcess& viewer = Start({(m_root / "viewer/logvista").string(), "300"});
 
-    const pid_t nUninstall = Start({(m_root / "second/tarvik").string(), "-x"}, m_root / "msiexec.out");
-    EXPECT_EQ(Wait(nUninstall), 0);
-    EXPECT_EQ(Wait(nFirst), 0) << "the running instance quits by itself when asked";
-    EXPECT_EQ(Wait(nViewer), 128 + SIGKILL);
-    EXPECT_EQ(ReadAll(m_root / "removed.txt"), "removed\n") << "the removal ran once";
+    CTestProcess& uninstall = Start({(m_root / "second/tarvik").string(), "-x"}, m_root / "msiexec.out");
+    EXPECT_EQ(Wait(uninstall), 0);
+    EXPECT_EQ(Wait(first), 0) << "the running instance quits by itself when asked";
+    EXPECT_EQ(Wait(viewer), -1000 - SIGKILL);
+    EXPECT_EQ(tests::ReadFile(m_root / "removed.txt"), "removed\n") << "the removal ran once";
     EXPECT_FALSE(fs::exists(Key("SOFTWARE/Microsoft/Windows/CurrentVersion/Run/VeltraneMonitor")));
     EXPECT_FALSE(fs::exists(Entry())) << "the installer deletes the entry after the removal";
-    EXPECT_NE(ReadAll(m_root / "msiexec.out").find("Removal complete"), std::string::npos);
-    EXPECT_EQ(ReadAll(m_root / "second/tarvik.log").find("monitoring service started"), std::string::npos)
+    EXPECT_NE(tests::ReadFile(m_root / "msiexec.out").find("Removal complete"), std::string::npos);
+    EXPECT_EQ(tests::ReadFile(m_root / "second/tarvik.log").find("monitoring service started"),
+              std::string::npos)
         << "no engine started";
 }
 
 TEST_F(UninstallTest, WithoutAnEntryTheProgramStartsNormally)
 {
-    const pid_t nProgram = Start({(m_root / "second/tarvik").string(), "/x"});
+    CTestProcess& program = Start({(m_root / "second/tarvik").string(), "/x"});
     ASSERT_TRUE(WaitForLog("second", "monitoring service started"));
-    ::kill(nProgram, SIGTERM);
-    EXPECT_EQ(Wait(nProgram), 0);
+    program.Signal(SIGTERM);
+    EXPECT_EQ(Wait(program), 0);
     EXPECT_FALSE(fs::exists(m_root / "removed.txt"));
 }
 

@@ -1,14 +1,16 @@
 // The installer program: its command line, the product's uninstall entry, the removal command's
 // outcome, and the entry's deletion.
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
+#include "tests/support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -21,16 +23,12 @@ const std::string kCode = "{0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}";
 class InstallerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    InstallerTest()
+        : m_temp("msiexec"), m_root(m_temp.Path()),
+          m_entry(m_environment.RegistryDir() /
+                  "HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall" / kCode)
     {
-        char szTemplate[] = "/tmp/tarvik-msiexec-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_root = szTemplate;
-        ::setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
-        m_entry =
-            m_root / "reg/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall" / kCode;
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     // The entry with a removal script that counts its runs, exits with nExit and, with bSelfRemove,
     // deletes the entry itself as a package's removal script does.
@@ -50,17 +48,19 @@ protected:
         std::ofstream(m_entry / "RemovalCommand") << script.string() << "\n";
     }
 
-    // Runs msiexec with the arguments; its exit code, with standard output and error in m_szOutput.
+    // Runs msiexec with the arguments (separated by spaces); its exit code (-1 when it did not end
+    // normally), with standard output and error in m_szOutput.
     int Run(const std::string& szArguments)
     {
-        const std::string szCommand = std::string(TARVIK_BIN_DIR) + "/msiexec " + szArguments + " > '" +
-                                      (m_root / "out.txt").string() + "' 2>&1";
-        const int nStatus = std::system(szCommand.c_str());
-        std::ifstream in(m_root / "out.txt");
-        std::stringstream ss;
-        ss << in.rdbuf();
-        m_szOutput = ss.str();
-        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+        std::vector<std::string> args = {std::string(TARVIK_BIN_DIR) + "/msiexec"};
+        std::istringstream words(szArguments);
+        for (std::string szWord; words >> szWord;)
+            args.push_back(szWord);
+        CTestProcess::SOptions options;
+        options.m_outputFile = m_root / "out.txt";
+        const int nResult = CTestProcess::Run(args, options);
+        m_szOutput = tests::ReadFile(m_root / "out.txt");
+        return nResult >= 0 ? nResult : -1;
     }
 
     int Runs() const
@@ -72,8 +72,10 @@ protected:
         return n;
     }
 
-    fs::path m_root;
-    fs::path m_entry;
+    CIsolatedEnvironment m_environment;
+    CTempDir m_temp;
+    const fs::path m_root;
+    const fs::path m_entry;
     std::string m_szOutput;
 };
 

@@ -5,18 +5,18 @@
 #include "standins/logvista/CLogParser.h"
 #include "standins/logvista/CLogTableModel.h"
 #include "standins/logvista/CLogVistaWindow.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace
 {
@@ -57,9 +57,9 @@ bool NewestVisible(const CLogVistaWindow& window)
 class LogVistaWindowTest : public ::testing::Test
 {
 protected:
-    std::string LogPath() const { return (m_dir.path() + "/tarvik.log").toStdString(); }
+    std::string LogPath() const { return m_dir.Native("tarvik.log"); }
 
-    QTemporaryDir m_dir;
+    CTempDir m_dir{"logvista"};
 };
 
 } // namespace
@@ -202,7 +202,7 @@ TEST_F(LogVistaWindowTest, FollowsAppendsAndRotation)
     EXPECT_EQ(window.Model()->Record(201).m_szMessage, "last, done");
 
     // Rotation as the service does it: the log is renamed to the backup, a new one starts.
-    const std::string szBackup = (m_dir.path() + "/tarvik.old.log").toStdString();
+    const std::string szBackup = m_dir.Native("tarvik.old.log");
     ASSERT_EQ(std::rename(LogPath().c_str(), szBackup.c_str()), 0);
     AppendText(LogPath(),
                Record(4003, "07/12/2026", "10:00:03.000",
@@ -218,7 +218,7 @@ TEST_F(LogVistaWindowTest, FollowsAppendsAndRotation)
 
     // A file put in its place that is larger than what was read: shown from its start, not from
     // the old read position.
-    const std::string szOther = (m_dir.path() + "/other.log").toStdString();
+    const std::string szOther = m_dir.Native("other.log");
     for (int i = 0; i < 50; ++i)
         AppendText(szOther, Record(4004, "08/12/2026", "09:00:00.000", "other " + std::to_string(i)));
     ASSERT_EQ(std::rename(szOther.c_str(), LogPath().c_str()), 0);
@@ -240,11 +240,11 @@ TEST_F(LogVistaWindowTest, SaysWhyAPathCannotBeReadAndShowsTheFileOnceItAppears)
     EXPECT_TRUE(pMessage->isHidden());
 
     // A pipe in the log's place is refused at once instead of blocking the window.
-    const std::string szPipe = (m_dir.path() + "/pipe.log").toStdString();
-    ASSERT_EQ(::mkfifo(szPipe.c_str(), 0600), 0);
+    const std::string szPipe = m_dir.Native("pipe.log");
+    ASSERT_EQ(CTestProcess::Run({"mkfifo", "-m", "600", szPipe}), 0);
     CLogVistaWindow onPipe(szPipe);
     EXPECT_TRUE(onPipe.findChild<QLabel*>("messageLabel")->text().contains("Not a regular file"));
-    CLogVistaWindow onFolder(m_dir.path().toStdString());
+    CLogVistaWindow onFolder(m_dir.Native());
     EXPECT_TRUE(onFolder.findChild<QLabel*>("messageLabel")->text().contains("Is a directory"));
 }
 

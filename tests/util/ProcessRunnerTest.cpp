@@ -1,14 +1,14 @@
 // Running external programs and the system's installer program, with real processes.
 #include "util/ProcessRunner.h"
 #include "log/ErrorCodes.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -33,10 +33,10 @@ TEST(ProcessRunnerTest, ResultsAndErrorTexts)
 
 TEST(ProcessRunnerTest, InstallerOfTheSystemFolderGetsTheArguments)
 {
-    char szTemplate[] = "/tmp/tarvik-sysdir-XXXXXX";
-    ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-    const fs::path dir = szTemplate;
-    ::setenv("TARVIK_SYSTEM_DIR", dir.c_str(), 1);
+    const CTempDir temp("sysdir");
+    const fs::path dir = temp.Path();
+    CIsolatedEnvironment environment;
+    environment.Set("TARVIK_SYSTEM_DIR", dir.c_str());
     EXPECT_EQ(WindowsInstallerPath(), dir.wstring() + L"/msiexec");
     EXPECT_FALSE(RunWindowsInstaller(L"/x{1} /qb")) << "no installer program there";
 
@@ -47,9 +47,8 @@ TEST(ProcessRunnerTest, InstallerOfTheSystemFolderGetsTheArguments)
     std::stringstream ss;
     ss << std::ifstream(dir / "args").rdbuf();
     EXPECT_EQ(ss.str(), "/x{1}|/qb|/norestart|");
-    ::unsetenv("TARVIK_SYSTEM_DIR");
+    environment.Set("TARVIK_SYSTEM_DIR", nullptr);
     EXPECT_EQ(WindowsInstallerPath(), L"/usr/sbin/msiexec");
-    fs::remove_all(dir);
 }
 
 } // namespace

@@ -2,17 +2,18 @@
 // start ends it cleanly, headless and as the tray program (on Qt's offscreen platform); a single-
 // instance marker that cannot be made is reported as what it is.
 #include "platform/KernelObjects.h"
+#include "tests/support/CIsolatedEnvironment.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fcntl.h>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -25,91 +26,70 @@ namespace
 class ShellStartupTest : public ::testing::Test
 {
 protected:
+    ShellStartupTest() : m_dir("startup"), m_root(m_dir.Path()) {}
+
     void SetUp() override
     {
         if (geteuid() != 0)
             GTEST_SKIP() << "only the system account (root) starts without the warning";
-        m_root =
-            fs::temp_directory_path() / ("tarvik-startup-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        for (const char* szDir : {"obj", "reg", "in", "xdg"})
+        for (const char* szDir : {"in", "xdg"})
             fs::create_directories(m_root / szDir);
         fs::permissions(m_root / "xdg", fs::perms::owner_all);
         fs::copy(TARVIK_BIN_DIR, m_root / "bin", fs::copy_options::recursive);
         for (const char* szLeftover : {"tarvik.log", "tarvik.old.log", "tarvik.ini"})
             fs::remove(m_root / "bin" / szLeftover);
-        std::ofstream(m_root / "bin" / "tarvik.ini", std::ios::binary)
-            << tests::Utf16Ini("[General]\r\nAttemptTimeout=1\r\nTxtInDir=" + (m_root / "in").string() + "\r\n");
-        setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (m_root / "xdg").c_str(), 1);
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        std::ofstream(m_root / "bin" / "tarvik.ini", std::ios::binary) << tests::Utf16Ini(
+            "[General]\r\nAttemptTimeout=1\r\nTxtInDir=" + (m_root / "in").string() + "\r\n");
+        m_environment.Set("XDG_RUNTIME_DIR", (m_root / "xdg").c_str());
+        m_environment.Set("DBUS_SESSION_BUS_ADDRESS", nullptr);
         // In the sanitizer build: what the desktop libraries keep until the end is not a leak of ours.
-        setenv("LSAN_OPTIONS", "suppressions=" TARVIK_SOURCE_DIR "/tests/shell/lsan.supp", 0);
-    }
-    void TearDown() override
-    {
-        if (!m_root.empty())
-            fs::remove_all(m_root);
+        if (std::getenv("LSAN_OPTIONS") == nullptr)
+            m_environment.Set("LSAN_OPTIONS", "suppressions=" TARVIK_SOURCE_DIR "/tests/shell/lsan.supp");
     }
 
-    static void UseDesktop(bool bDesktop)
+    void UseDesktop(bool bDesktop)
     {
         if (bDesktop)
         {
-            unsetenv("TARVIK_HEADLESS");
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            setenv("DISPLAY", ":offscreen", 1);
+            m_environment.Set("TARVIK_HEADLESS", nullptr);
+            m_environment.Set("QT_QPA_PLATFORM", "offscreen");
+            m_environment.Set("DISPLAY", ":offscreen");
         }
         else
         {
-            setenv("TARVIK_HEADLESS", "1", 1);
-            unsetenv("QT_QPA_PLATFORM");
+            m_environment.Set("TARVIK_HEADLESS", "1");
+            m_environment.Set("QT_QPA_PLATFORM", nullptr);
         }
     }
 
-    // Starts bin/tarvik with standard error into a file.
-    pid_t Start(const std::vector<std::string>& extra = {})
+    // Starts bin/tarvik with its output into stderr.txt.
+    bool Start(const std::vector<std::string>& extra = {})
     {
         std::vector<std::string> args = {(m_root / "bin" / "tarvik").string()};
         args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& sz : args)
-            argv.push_back(sz.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, (m_root / "stderr.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t nPid = -1;
-        EXPECT_EQ(posix_spawn(&nPid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        return nPid;
+        CTestProcess::SOptions options;
+        options.m_outputFile = m_root / "stderr.txt";
+        const bool bStarted = m_tarvik.Start(args, options);
+        EXPECT_TRUE(bStarted) << m_tarvik.Error();
+        return bStarted;
     }
 
     // The exit code, -1000 - the signal, or -1 when it had not ended after 20 s (then it is killed).
-    static int Wait(pid_t nPid)
+    int Wait()
     {
-        int nStatus = 0;
-        const auto tEnd = std::chrono::steady_clock::now() + 20s;
-        while (waitpid(nPid, &nStatus, WNOHANG) == 0)
-        {
-            if (std::chrono::steady_clock::now() > tEnd)
-            {
-                kill(nPid, SIGKILL);
-                waitpid(nPid, &nStatus, 0);
-                return -1;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1000 - WTERMSIG(nStatus);
+        int nResult = -1;
+        if (m_tarvik.WaitFor(20000, nResult))
+            return nResult;
+        m_tarvik.Kill();
+        m_tarvik.Wait();
+        return -1;
     }
 
     // Waits until the process handles SIGTERM (its handler is the first thing the program sets up):
     // from then on a quit request must end it cleanly. Before that the dynamic loader still runs.
-    static bool WaitForQuitHandler(pid_t nPid)
+    bool WaitForQuitHandler() const
     {
+        const int nPid = m_tarvik.Pid();
         return tests::WaitUntil(
             [nPid]()
             {
@@ -129,7 +109,10 @@ protected:
         return n;
     }
 
-    fs::path m_root;
+    CIsolatedEnvironment m_environment;
+    CTempDir m_dir;
+    const fs::path m_root;
+    CTestProcess m_tarvik;
 };
 
 TEST_F(ShellStartupTest, QuitRequestAtAnyMomentOfStartupEndsCleanlyHeadlessAndOnTheDesktop)
@@ -140,11 +123,11 @@ TEST_F(ShellStartupTest, QuitRequestAtAnyMomentOfStartupEndsCleanlyHeadlessAndOn
         for (int nDelayMs : {0, 1, 3, 10, 30, 100, 400})
         {
             fs::remove(m_root / "bin" / "tarvik.ini");
-            const pid_t nPid = Start();
-            ASSERT_TRUE(WaitForQuitHandler(nPid));
+            ASSERT_TRUE(Start());
+            ASSERT_TRUE(WaitForQuitHandler());
             std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMs));
-            kill(nPid, nDelayMs % 2 == 0 ? SIGTERM : SIGINT);
-            EXPECT_EQ(Wait(nPid), 0) << "desktop " << bDesktop << ", signal after " << nDelayMs << " ms";
+            m_tarvik.Signal(nDelayMs % 2 == 0 ? SIGTERM : SIGINT);
+            EXPECT_EQ(Wait(), 0) << "desktop " << bDesktop << ", signal after " << nDelayMs << " ms";
             // The settings are saved on every path, also when the signal came before the engine was built.
             EXPECT_TRUE(fs::exists(m_root / "bin" / "tarvik.ini")) << bDesktop << " " << nDelayMs;
         }
@@ -160,7 +143,7 @@ TEST_F(ShellStartupTest, QuitRequestAtAnyMomentOfStartupEndsCleanlyHeadlessAndOn
 TEST_F(ShellStartupTest, CloseRequestFromAnotherProcessEndsTheTrayProgram)
 {
     UseDesktop(true);
-    const pid_t nPid = Start();
+    ASSERT_TRUE(Start());
     ASSERT_TRUE(tests::WaitUntil(
         [this]() { return Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service started") == 1; },
         20s));
@@ -170,22 +153,22 @@ TEST_F(ShellStartupTest, CloseRequestFromAnotherProcessEndsTheTrayProgram)
         platform::CreateNamedEventObject(L"Global\\{6E0C2A57-3B91-4D7F-A8E4-1F5B92C7D036}", true, false);
     ASSERT_NE(hEvent, platform::kInvalidHandle);
     platform::SetEventObject(hEvent);
-    EXPECT_EQ(Wait(nPid), 0);
+    EXPECT_EQ(Wait(), 0);
     platform::CloseHandleObject(hEvent);
     EXPECT_EQ(Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service finished"), 1u);
 }
 
 TEST_F(ShellStartupTest, DisplayThatCannotBeReachedRunsHeadless)
 {
-    unsetenv("TARVIK_HEADLESS");
-    unsetenv("QT_QPA_PLATFORM");
-    setenv("DISPLAY", ":987", 1); // no server there
-    const pid_t nPid = Start();
+    m_environment.Set("TARVIK_HEADLESS", nullptr);
+    m_environment.Set("QT_QPA_PLATFORM", nullptr);
+    m_environment.Set("DISPLAY", ":987"); // no server there
+    ASSERT_TRUE(Start());
     ASSERT_TRUE(tests::WaitUntil(
         [this]() { return Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service started") == 1; },
         20s));
-    kill(nPid, SIGTERM);
-    EXPECT_EQ(Wait(nPid), 0);
+    m_tarvik.Signal(SIGTERM);
+    EXPECT_EQ(Wait(), 0);
     EXPECT_NE(tests::ReadFile(m_root / "stderr.txt").find("cannot be reached"), std::string::npos);
     EXPECT_EQ(Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service finished"), 1u);
 }
@@ -195,11 +178,12 @@ TEST_F(ShellStartupTest, UnusableObjectsFolderIsNamedInsteadOfAnotherInstance)
     UseDesktop(false);
     std::ofstream(m_root / "plain-file") << "x";
     const fs::path objects = m_root / "plain-file" / "objects";
-    setenv("TARVIK_OBJECTS_DIR", objects.c_str(), 1);
+    m_environment.Set("TARVIK_OBJECTS_DIR", objects.c_str());
     for (const std::vector<std::string>& extra :
          {std::vector<std::string>{}, std::vector<std::string>{"-AutoStart"}})
     {
-        EXPECT_EQ(Wait(Start(extra)), 0);
+        ASSERT_TRUE(Start(extra));
+        EXPECT_EQ(Wait(), 0);
         const std::string szError = tests::ReadFile(m_root / "stderr.txt");
         EXPECT_NE(szError.find(objects.string()), std::string::npos) << szError;
         EXPECT_NE(szError.find("single-instance marker"), std::string::npos) << szError;

@@ -7,8 +7,11 @@
 #include "platform/MessageBox.h"
 #include "shell/CQtMessageBoxPresenter.h"
 #include "shell/CTarvikDlg.h"
+#include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CLoopbackListener.h"
 #include "tests/support/CSmtpSink.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
 
 #include <QAction>
@@ -24,9 +27,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <spawn.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -351,39 +354,29 @@ int main(int argc, char** argv)
     const char* szRoot = std::getenv("TARVIK_SHELL_TEST_ROOT");
     if (szRoot == nullptr)
     {
-        char szTemplate[] = "/tmp/tarvik-shell-XXXXXX";
-        if (mkdtemp(szTemplate) == nullptr)
-            return 1;
-        const fs::path root = szTemplate;
-        fs::copy_file(fs::read_symlink("/proc/self/exe"), root / "test_shell_dialog");
-        setenv("TARVIK_SHELL_TEST_ROOT", root.c_str(), 1);
-        // In the sanitizer build: what the desktop libraries keep until the end is not a leak of ours.
-        setenv("LSAN_OPTIONS", "suppressions=" TARVIK_SOURCE_DIR "/tests/shell/lsan.supp", 0);
-        std::vector<std::string> args = {(root / "test_shell_dialog").string()};
+        const CTempDir root("shell");
+        fs::copy_file(fs::read_symlink("/proc/self/exe"), root.Path() / "test_shell_dialog");
+        std::vector<std::string> args = {root.Native("test_shell_dialog")};
         for (int i = 1; i < argc; ++i)
             args.emplace_back(argv[i]);
-        pid_t nPid = 0;
-        std::vector<char*> vArgv;
-        for (auto& sz : args)
-            vArgv.push_back(sz.data());
-        vArgv.push_back(nullptr);
-        int nStatus = 1;
-        if (posix_spawn(&nPid, vArgv[0], nullptr, nullptr, vArgv.data(), environ) == 0)
-            waitpid(nPid, &nStatus, 0);
-        fs::remove_all(root);
-        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 1;
+        CTestProcess::SOptions options;
+        options.m_environment = {{"TARVIK_SHELL_TEST_ROOT", root.Native()}};
+        // In the sanitizer build: what the desktop libraries keep until the end is not a leak of ours.
+        if (std::getenv("LSAN_OPTIONS") == nullptr)
+            options.m_environment.emplace_back("LSAN_OPTIONS",
+                                               "suppressions=" TARVIK_SOURCE_DIR "/tests/shell/lsan.supp");
+        const int nResult = CTestProcess::Run(args, options);
+        return nResult >= 0 ? nResult : 1;
     }
     g_root = szRoot;
-    for (const char* szDir : {"obj", "reg", "xdg"})
-        fs::create_directories(g_root / szDir);
+    fs::create_directories(g_root / "xdg");
     fs::permissions(g_root / "xdg", fs::perms::owner_all);
-    setenv("TARVIK_OBJECTS_DIR", (g_root / "obj").c_str(), 1);
-    setenv("TARVIK_REGISTRY_DIR", (g_root / "reg").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (g_root / "xdg").c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("DISPLAY", ":offscreen", 1); // boxes go to the installed presenter
-    unsetenv("TARVIK_HEADLESS");
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    CIsolatedEnvironment environment;
+    environment.Set("XDG_RUNTIME_DIR", (g_root / "xdg").c_str());
+    environment.Set("QT_QPA_PLATFORM", "offscreen");
+    environment.Set("DISPLAY", ":offscreen"); // boxes go to the installed presenter
+    environment.Set("TARVIK_HEADLESS", nullptr);
+    environment.Set("DBUS_SESSION_BUS_ADDRESS", nullptr);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,10 +1,12 @@
 // Control files and documents that are not regular files (FIFOs, symbolic links) and control files
 // above the parser's bound: the attempts fail at once with a text that names the path and what it
 // is, nothing is read through a link, and the report mail carries no attachment but says why.
-#include "config/CFMParams.h"
 #include "engine/CFileParser.h"
 #include "engine/CTxtFile.h"
+#include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CSmtpSink.h"
+#include "tests/support/CTestParams.h"
+#include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
 
 #include "tests/engine/CIsolatedRun.h"
@@ -12,10 +14,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <mutex>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -25,28 +30,54 @@ namespace
 
 using tests::ReadFile;
 
-// Settings read from (and saved to) an INI file of the test's own.
-class CTestParams : public CFMParams
+// Ends the test program when the test has not finished within a minute: a read that blocks on a FIFO
+// fails the test instead of hanging it.
+class CDeadline
 {
 public:
-    explicit CTestParams(const std::wstring& szIniPath) : CFMParams(szIniPath) {}
+    CDeadline()
+        : m_thread(
+              [this]()
+              {
+                  std::unique_lock<std::mutex> lock(m_mutex);
+                  if (!m_finished.wait_for(lock, 60s, [this]() { return m_bFinished; }))
+                  {
+                      std::fputs("the test did not finish within 60 s\n", stderr);
+                      std::_Exit(1);
+                  }
+              })
+    {
+    }
+    ~CDeadline()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bFinished = true;
+        }
+        m_finished.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_bFinished = false;
+    std::thread m_thread;
 };
+
+// Makes a FIFO with the mkfifo tool.
+bool MakeFifo(const fs::path& path)
+{
+    return CTestProcess::Run({"mkfifo", "-m", "644", path.string()}) == 0;
+}
 
 class ControlFileKindsTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_root = fs::temp_directory_path() /
-                 ("tarvik-kinds-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        for (const char* szDir : {"in", "out", "err", "docs", "obj", "reg", "parts"})
+        for (const char* szDir : {"in", "out", "err", "docs", "parts"})
             fs::create_directories(m_root / szDir);
-        setenv("TARVIK_OBJECTS_DIR", (m_root / "obj").c_str(), 1);
-        setenv("TARVIK_REGISTRY_DIR", (m_root / "reg").c_str(), 1);
-        setenv("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR, 1);
-        setenv("TARVIK_HEADLESS", "1", 1);
         m_logPath = fs::read_symlink("/proc/self/exe").string() + ".log";
         m_pParams = std::make_unique<CTestParams>((m_root / "tarvik.ini").wstring());
         m_pParams->m_szTxtInDir = (m_root / "in").wstring() + L"/";
@@ -61,16 +92,9 @@ protected:
         m_pParams->m_szEmSenderName = L"Tarvik";
         m_pParams->m_szEmSubject = L"Document failed";
     }
-    void TearDown() override
-    {
-        m_pParams.reset();
-        fs::remove_all(m_root);
-    }
+    void TearDown() override { m_pParams.reset(); }
 
-    void MakeOld(const fs::path& path)
-    {
-        fs::last_write_time(path, fs::file_time_type::clock::now() - 60s);
-    }
+    void MakeOld(const fs::path& path) { fs::last_write_time(path, fs::file_time_type::clock::now() - 60s); }
 
     // The one report the sink received: its recipients, the names of its attachments and the text
     // of its other parts (LF line ends).
@@ -97,13 +121,19 @@ protected:
             else if (!facts[szPart + "file"].empty())
                 report.szBody += ReadFile(facts[szPart + "file"]);
         }
-        report.szBody.erase(std::remove(report.szBody.begin(), report.szBody.end(), '\r'), report.szBody.end());
+        report.szBody.erase(std::remove(report.szBody.begin(), report.szBody.end(), '\r'),
+                            report.szBody.end());
         return report;
     }
 
     bool Logged(const std::string& szText) { return ReadFile(m_logPath).find(szText) != std::string::npos; }
 
-    fs::path m_root;
+    CIsolatedEnvironment m_env{CIsolatedEnvironment::kPdfLibrary | CIsolatedEnvironment::kHeadless};
+    // A root as long as a spool directory's may be: the report mail folds the control file's longer
+    // lines, and the texts looked for must not be cut by a fold.
+    const fs::path m_root =
+        m_env.Directory().Path() /
+        ("kinds-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::string m_logPath;
     std::unique_ptr<CTestParams> m_pParams;
 };
@@ -111,25 +141,24 @@ protected:
 TEST_F(ControlFileKindsTest, FifoControlFileFailsWithoutBlockingAndIsGivenUpWithoutAttachment)
 {
     if (CIsolatedRun::InParent(m_root / "exe"))
-        return; // ran in a process of its own, with its own log beside its executable
-    ::alarm(60); // a read that blocks on the FIFO ends the test instead of hanging it
+        return;               // ran in a process of its own, with its own log beside its executable
+    const CDeadline deadline; // a read that blocks on the FIFO ends the test instead of hanging it
     CSmtpSink sink;
     ASSERT_TRUE(sink.Start()) << sink.Error();
     m_pParams->m_nEmPort = sink.Port();
     const fs::path fifo = m_root / "in" / "x.txt";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_TRUE(MakeFifo(fifo));
 
     CTxtFile file(fifo.wstring(), m_pParams.get());
     EXPECT_FALSE(file.Process());
     EXPECT_EQ(file.GetState(), CTxtFile::kStatePending);
-    EXPECT_TRUE(Logged("TXT file " + fifo.string() + " is a FIFO, not a regular file; it is not read. Attempt 1"));
+    EXPECT_TRUE(
+        Logged("TXT file " + fifo.string() + " is a FIFO, not a regular file; it is not read. Attempt 1"));
     EXPECT_FALSE(file.Process());
     EXPECT_EQ(file.GetState(), CTxtFile::kStateFinished);
     EXPECT_TRUE(Logged("Failed to process incoming file. Number of attempts exceeded."));
 
-    struct stat st{};
-    ASSERT_EQ(::lstat((m_root / "err" / "x.txt").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(m_root / "err" / "x.txt")));
     EXPECT_FALSE(fs::exists(fs::symlink_status(fifo)));
     SReport report = ReadReport(sink);
     EXPECT_TRUE(report.vAttachments.empty());
@@ -137,14 +166,13 @@ TEST_F(ControlFileKindsTest, FifoControlFileFailsWithoutBlockingAndIsGivenUpWith
                                  "This is an automatically generated message.\n"),
               std::string::npos)
         << report.szBody;
-    ::alarm(0);
 }
 
 TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocumentFailsAtOnce)
 {
     if (CIsolatedRun::InParent(m_root / "exe"))
         return; // ran in a process of its own, with its own log beside its executable
-    ::alarm(60);
+    const CDeadline deadline;
     CSmtpSink sink;
     ASSERT_TRUE(sink.Start()) << sink.Error();
     m_pParams->m_nEmPort = sink.Port();
@@ -162,8 +190,8 @@ TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocum
     EXPECT_FALSE(linked.Process());
     EXPECT_EQ(linked.GetState(), CTxtFile::kStateFinished);
     EXPECT_TRUE(linked.GetFields().empty());
-    EXPECT_TRUE(
-        Logged("TXT file " + link.string() + " is a symbolic link, not a regular file; it is not read. Attempt 1"));
+    EXPECT_TRUE(Logged("TXT file " + link.string() +
+                       " is a symbolic link, not a regular file; it is not read. Attempt 1"));
     EXPECT_TRUE(fs::is_symlink(m_root / "err" / "link.txt")); // the link itself was moved
     EXPECT_EQ(ReadFile(secret), szSecret);
 
@@ -178,7 +206,7 @@ TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocum
     // A document that is a FIFO is refused before any document library opens (and waits on) it.
     m_pParams->m_nAttempts = 5;
     const fs::path doc = m_root / "docs" / "doc.pdf";
-    ASSERT_EQ(::mkfifo(doc.c_str(), 0644), 0);
+    ASSERT_TRUE(MakeFifo(doc));
     const fs::path control = m_root / "in" / "doc.txt";
     std::ofstream(control, std::ios::binary) << "File: " << doc.string() << "\n";
     MakeOld(control);
@@ -187,7 +215,6 @@ TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocum
     EXPECT_EQ(waiting.GetState(), CTxtFile::kStatePending);
     EXPECT_TRUE(Logged("File '" + doc.string() + "' is a FIFO, not a regular file. Attempt 1"));
     EXPECT_TRUE(fs::exists(control));
-    ::alarm(0);
 }
 
 TEST_F(ControlFileKindsTest, ReportAttachesTheControlFileUpToTheParserBoundOnly)
