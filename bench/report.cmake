@@ -1,11 +1,2 @@
 # bench_report: peak memory of the real tarvik program while it gives up a 200 MB control file.
-add_executable(bench_report ${CMAKE_CURRENT_LIST_DIR}/ReportBench.cpp)
-target_link_libraries(bench_report PRIVATE tarvik_test_support)
-set_target_properties(bench_report PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-target_compile_definitions(bench_report PRIVATE TARVIK_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
-if(TARGET tarvik)
-  add_dependencies(bench_report tarvik)
-endif()
-if(TARGET QuickPDFDLL0723)
-  add_dependencies(bench_report QuickPDFDLL0723)
-endif()
+tarvik_add_bench(bench_report SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReportBench.cpp)
