@@ -3,12 +3,15 @@
 
 #include "config/CGlobalObjectsBuilder.h"
 #include "log/CLogger.h"
+#include "platform/DataFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "platform/SysError.h"
+#include "platform/ThreadMessages.h"
 #include "util/CFileOps.h"
 #include "util/ProgramPaths.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -19,30 +22,8 @@ namespace
 constexpr int kCopyErrorCode = 1014;
 constexpr const wchar_t* kCopyErrorText = L"Error while copying INI file";
 
-// Holds the INI mutex for one access. Obtained() is false when the wait failed; a mutex abandoned by
-// a dead process counts as obtained.
-struct SIniLock
-{
-    explicit SIniLock(platform::HANDLE hMutex) : m_hMutex(hMutex)
-    {
-        uint32_t nWait = platform::WaitForSingleObject(m_hMutex, platform::kInfinite);
-        m_bObtained = nWait == platform::kWaitObject0 || nWait == platform::kWaitAbandoned0;
-    }
-    ~SIniLock()
-    {
-        if (m_bObtained)
-        {
-            platform::ReleaseMutexObject(m_hMutex);
-        }
-    }
-    SIniLock(const SIniLock&) = delete;
-    SIniLock& operator=(const SIniLock&) = delete;
-
-    bool Obtained() const { return m_bObtained; }
-
-    platform::HANDLE m_hMutex;
-    bool m_bObtained = false;
-};
+// The time slice of a wait for the INI mutex, between which a quit request is looked for.
+constexpr uint32_t kLockSliceMs = 100;
 
 bool FileExists(const std::wstring& szPath)
 {
@@ -52,6 +33,20 @@ bool FileExists(const std::wstring& szPath)
     }
     uint32_t nError = platform::GetLastError();
     return nError != platform::kErrorFileNotFound && nError != platform::kErrorPathNotFound;
+}
+
+// True when the settings file may be used; otherwise logs why not (a link or a hard link planted
+// under its name, or no regular file) and returns false.
+bool IsUsableFile(const std::wstring& szPath)
+{
+    if (platform::IsAcceptableDataFile(szPath))
+    {
+        return true;
+    }
+    CLogger().Log(kCopyErrorCode, L"The settings file '" + szPath +
+                                      L"' is not used: it is a link, a file with more than one link, or not a "
+                                      L"regular file. Remove it; the settings keep their current values.");
+    return false;
 }
 
 const unsigned char kUnicodeMark[2] = {0xFF, 0xFE};
@@ -78,7 +73,7 @@ CIniFile::~CIniFile()
 
 std::wstring CIniFile::DefaultPath()
 {
-    return ExecutablePath() + L".ini";
+    return DataDirectory() + ExecutableFileName() + L".ini";
 }
 
 std::wstring CIniFile::MutexNameOf(const std::wstring& szPath)
@@ -97,10 +92,68 @@ void CIniFile::Initialise()
         CLogger().LogSystemError(nError);
     }
 
-    SIniLock lock(m_hMutex);
-    if (lock.Obtained())
+    CAccess access(*this);
+    if (access.Allowed())
     {
         PrepareFile();
+    }
+}
+
+uint32_t CIniFile::s_nLockBoundMs = CIniFile::kLockBoundMs;
+
+void CIniFile::SetLockBound(uint32_t nBoundMs)
+{
+    s_nLockBoundMs = nBoundMs;
+}
+
+CIniFile::CAccess::CAccess(CIniFile& file) : m_file(file)
+{
+    if (file.m_hMutex == platform::kInvalidHandle)
+    {
+        return;
+    }
+    // After a wait ran out, later accesses only try briefly until the mutex is had again, so that a
+    // held mutex costs one bound, not one per setting.
+    const uint32_t nBound = file.m_bLockTimedOut ? kLockSliceMs : s_nLockBoundMs;
+    uint32_t nWaited = 0;
+    for (;;)
+    {
+        const uint32_t nSlice = std::min(kLockSliceMs, nBound - nWaited);
+        const uint32_t nWait = platform::WaitForSingleObject(file.m_hMutex, nSlice);
+        if (nWait == platform::kWaitObject0 || nWait == platform::kWaitAbandoned0)
+        {
+            m_bOwned = true;
+            m_bAllowed = true;
+            file.m_bLockTimedOut = false;
+            return;
+        }
+        if (nWait != platform::kWaitTimeout)
+        {
+            return; // the mutex is unusable: the file is not touched unguarded
+        }
+        nWaited += nSlice;
+        if (nWaited >= nBound || platform::QuitRequested())
+        {
+            break;
+        }
+    }
+    // Held by another process for too long (or the program is asked to end): go on without it. The
+    // file is only ever replaced whole, so a read sees a consistent file whatever the holder does.
+    m_bAllowed = true;
+    if (!file.m_bLockTimedOut)
+    {
+        file.m_bLockTimedOut = true;
+        CLogger().Log(kCopyErrorCode, L"The settings file's lock " + MutexNameOf(file.m_szPath) +
+                                          L" was not obtained within " + std::to_wstring(nWaited) +
+                                          L" ms; the settings file is used without it.");
+    }
+}
+
+CIniFile::CAccess::~CAccess()
+{
+    if (m_bOwned)
+    {
+        platform::ReleaseMutexObject(m_file.m_hMutex);
     }
 }
 
@@ -119,7 +172,11 @@ void CIniFile::PrepareFile()
     }
 
     std::string szBytes;
-    if (!platform::ReadWholeFile(m_szPath, szBytes))
+    if (!IsUsableFile(m_szPath))
+    {
+        return;
+    }
+    if (!platform::ReadDataFile(m_szPath, szBytes))
     {
         logger.LogLastError();
         return;
@@ -182,8 +239,8 @@ bool CIniFile::ConvertStream(std::istream& inStream, const std::wstring& szIniPa
 std::wstring CIniFile::ReadString(const std::wstring& szSection, const std::wstring& szKey,
                                   const std::wstring& szDefault)
 {
-    SIniLock lock(m_hMutex);
-    if (!lock.Obtained())
+    CAccess access(*this);
+    if (!access.Allowed() || !IsUsableFile(m_szPath))
     {
         return szDefault;
     }
@@ -193,8 +250,8 @@ std::wstring CIniFile::ReadString(const std::wstring& szSection, const std::wstr
 
 int32_t CIniFile::ReadInt(const std::wstring& szSection, const std::wstring& szKey, int32_t nDefault)
 {
-    SIniLock lock(m_hMutex);
-    if (!lock.Obtained())
+    CAccess access(*this);
+    if (!access.Allowed() || !IsUsableFile(m_szPath))
     {
         return nDefault;
     }
@@ -209,8 +266,8 @@ bool CIniFile::WriteInt(const std::wstring& szSection, const std::wstring& szKey
 bool CIniFile::WriteString(const std::wstring& szSection, const std::wstring& szKey,
                            const std::wstring& szValue)
 {
-    SIniLock lock(m_hMutex);
-    if (!lock.Obtained())
+    CAccess access(*this);
+    if (!access.Allowed() || !IsUsableFile(m_szPath))
     {
         return false;
     }

@@ -13,10 +13,16 @@
 // same name share it; then it creates a missing file with only the UTF-16LE mark FF FE, or converts an
 // existing file without the mark from 8-bit text to UTF-16LE once.
 //
-// Every access waits for the mutex without a time limit. When the wait fails (the mutex could not be
-// made), reads give the caller's default and writes are skipped, so that the file is never touched
-// unguarded. A mutex left behind by a process that died is taken over: the file is only ever
-// replaced whole, so it is consistent whatever the dead holder was doing.
+// Every access waits for the mutex at most LockBound() milliseconds (5 seconds), watching for a quit
+// request meanwhile. When the mutex stays held that long (another process keeps it), or a quit request
+// arrives, the access logs it (1014, once until the mutex is had again) and goes on without the mutex;
+// later accesses then try only briefly. The file is only ever replaced whole, so it is consistent
+// whatever a holder is doing. When the mutex cannot be used at all (it could not be made), reads give
+// the caller's default and writes are skipped. A mutex left behind by a process that died is taken
+// over.
+//
+// The file is a data-folder file: a link, a hard link or anything but a regular file under its name
+// is logged (1014) and not used (reads give the default, writes are skipped).
 //
 // Not thread-safe by itself beyond what the mutex gives; the settings object uses one accessor.
 class CIniFile
@@ -25,7 +31,7 @@ public:
     // Section used by callers that do not name one.
     static constexpr const wchar_t* kDefaultSection = L"General";
 
-    // The file beside the executable: its full path with ".ini" appended.
+    // The file of the data folder: DataDirectory() + the executable's name + ".ini".
     CIniFile();
     // The file at szPath (a full path).
     explicit CIniFile(const std::wstring& szPath);
@@ -50,7 +56,7 @@ public:
     bool MutexExisted() const { return m_bMutexExisted; }
     const wchar_t* DefaultSection() const { return m_szDefaultSection; }
 
-    // Full path of the executable with ".ini" appended.
+    // DataDirectory() + the executable's file name + ".ini".
     static std::wstring DefaultPath();
     // Full name of the mutex that guards the file at szPath: "Global\" + the file's name.
     static std::wstring MutexNameOf(const std::wstring& szPath);
@@ -62,13 +68,37 @@ public:
     // a ".tmp" copy left by an earlier version is removed. The caller holds the mutex.
     static bool ConvertStream(std::istream& inStream, const std::wstring& szIniPath);
 
+    // How long an access waits for the mutex before it goes on without it.
+    static constexpr uint32_t kLockBoundMs = 5000;
+    // Changes that bound for the whole process (tests); not thread-safe against running accesses.
+    static void SetLockBound(uint32_t nBoundMs);
+
 private:
+    // One access under the mutex (or without it, after the bound); see the class comment.
+    class CAccess
+    {
+    public:
+        explicit CAccess(CIniFile& file);
+        ~CAccess();
+        CAccess(const CAccess&) = delete;
+        CAccess& operator=(const CAccess&) = delete;
+        // False when the file must not be touched (the mutex is unusable).
+        bool Allowed() const { return m_bAllowed; }
+
+    private:
+        CIniFile& m_file;
+        bool m_bOwned = false;
+        bool m_bAllowed = false;
+    };
+
     void Initialise();
     // Creates the file with the mark only, or converts it when it lacks the mark. Under the mutex.
     void PrepareFile();
 
     platform::HANDLE m_hMutex = platform::kInvalidHandle;
     bool m_bMutexExisted = false;
+    bool m_bLockTimedOut = false; // the last wait ran out: try only briefly until the mutex is had
+    static uint32_t s_nLockBoundMs;
     std::wstring m_szPath;
     const wchar_t* m_szDefaultSection = kDefaultSection;
 };

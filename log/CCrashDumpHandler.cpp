@@ -1,6 +1,15 @@
-// Crash dumps: the parts that do not depend on the system (dump name, dump type, time), and the static
-// initialiser that installs the handler before main.
+// Crash dumps: the handler (dump type, dump name, the dump file and how many are kept) and the static
+// initialiser that installs it before any other code of the program runs.
 #include "log/CCrashDumpHandler.h"
+
+#include "platform/MiniDump.h"
+#include "platform/UnhandledExceptionFilter.h"
+#include "util/ProgramPaths.h"
+#include "util/utf8_conversion.h"
+
+#include <atomic>
+#include <cstring>
+#include <string>
 
 namespace
 {
@@ -63,13 +72,82 @@ bool StartsWith(const char* pBytes, size_t nLength, const char* szPrefix)
     return true;
 }
 
-// Installed before main, so that the handler is in place before any other code of the program runs.
+// The key Software\Nordal\Halvane under HKEY_LOCAL_MACHINE and its value DumpType.
+const char* const kKeyPath[] = {"Software", "Nordal", "Halvane"};
+constexpr const char* kDumpTypeValue = "DumpType";
+constexpr const char* kDumpPrefix = "coredump-";
+constexpr const char* kDumpSuffix = ".dmp";
+
+char g_szDumpDirectory[4096]; // the dumps folder of the data folder, worked out at installation
+
+long WriteDumpFilter(const platform::SExceptionPointers* pInfo)
+{
+    char szValue[260];
+    size_t nLength = 0;
+    uint32_t nType = 0;
+    if (g_szDumpDirectory[0] == '\0' ||
+        !platform::ReadMachineValueAtCrash(kKeyPath, sizeof(kKeyPath) / sizeof(kKeyPath[0]), kDumpTypeValue, szValue,
+                                           sizeof(szValue), nLength) ||
+        !CCrashDumpHandler::ParseDumpType(szValue, nLength, nType))
+    {
+        return platform::kExceptionContinueSearch;
+    }
+    char szName[260];
+    const long nThreadId = pInfo != nullptr ? static_cast<long>(pInfo->nThreadId) : 0;
+    if (CCrashDumpHandler::FormatDumpName(
+            szName, sizeof(szName), platform::CrashProcessId(), nThreadId,
+            CCrashDumpHandler::BreakDownTime(platform::CrashTimeMilliseconds(), platform::CrashUtcOffsetSeconds())) ==
+        0)
+    {
+        return platform::kExceptionContinueSearch;
+    }
+    const intptr_t hFile = platform::CreateCrashFile(g_szDumpDirectory, szName);
+    if (hFile != platform::kInvalidCrashFile)
+    {
+        platform::MiniDumpWriteDump(hFile, nType, pInfo);
+        platform::CloseCrashFile(hFile);
+    }
+    platform::KeepNewestCrashFiles(g_szDumpDirectory, kDumpPrefix, kDumpSuffix, CCrashDumpHandler::kKeptDumps);
+    return platform::kExceptionContinueSearch;
+}
+
+// Installed before any other static object of the program (priority 101, the first a program may
+// use; the switch to the service account follows at 102), so that a fault anywhere after, the
+// settings load of the engine's construction included, leaves a dump.
 struct SInstaller
 {
     SInstaller() { CCrashDumpHandler::Install(); }
-} g_installer;
+};
+__attribute__((init_priority(101))) SInstaller g_installer;
 
 } // namespace
+
+void CCrashDumpHandler::Install()
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr bool bSanitized = true;
+#else
+    constexpr bool bSanitized = false;
+#endif
+    // The sanitizers report these signals themselves.
+    static std::atomic<bool> s_bInstalled{false};
+    if (bSanitized || s_bInstalled.exchange(true))
+    {
+        return;
+    }
+    const std::string szDirectory = utf8_conversion::Encode(DumpDirectory());
+    if (szDirectory.size() < sizeof(g_szDumpDirectory))
+    {
+        std::memcpy(g_szDumpDirectory, szDirectory.c_str(), szDirectory.size() + 1);
+    }
+    platform::PrepareCrashServices();
+    platform::SetUnhandledExceptionFilter(WriteDumpFilter);
+}
+
+std::wstring CCrashDumpHandler::DumpDirectory()
+{
+    return DataDirectory() + L"dumps";
+}
 
 size_t CCrashDumpHandler::FormatDumpName(char* szBuffer, size_t nSize, long nProcessId, long nThreadId,
                                          const STime& t)

@@ -2,31 +2,27 @@
 // that nothing handled, if the registry value "DumpType" of the key Software\Nordal\Halvane under
 // HKEY_LOCAL_MACHINE asks for one.
 //
-// The handler is installed by a static initialiser of this library, before main runs, for SIGSEGV,
-// SIGBUS, SIGFPE, SIGILL and SIGABRT (an uncaught exception ends in SIGABRT). It also writes a dump
-// when another process sends one of these signals (kill -SEGV <pid> dumps a service that hangs).
-// After the dump the signal's default action ends the process as before.
+// The handler is installed by a static initialiser of this library before any other static object
+// of the program (init priority 101), through the platform's unhandled-fault filter
+// (UnhandledExceptionFilter.h: SIGSEGV, SIGBUS, SIGFPE, SIGILL and SIGABRT, also when sent by another
+// process, so kill -SEGV <pid> dumps a service that hangs). After the dump the process ends by the
+// signal as before.
 //
 // "DumpType" is read at the time of the crash: a decimal number with the usual text-to-integer rules
 // (leading blanks, an optional sign, leading digits; anything unreadable gives 0). Without the value
-// nothing is written. Its bits are the minidump type flags of the Windows debug-help library; on
-// Linux these are honoured:
-//   every type  header, system information, process id, the thread list (the faulting thread's
-//               registers from the signal context; the stack pointer and program counter of every
-//               other thread that waits in a system call, with its stack), the module list with build
-//               ids, the exception record (signal number, signal code, fault address, and for a
-//               signal sent by a process the sender's process and user id), the process's mappings;
-//   0x00000001  (data segments) also the writable mappings of every module file;
-//   0x00000002  (full memory) also every readable and writable mapping of the process.
-// Other bits are recorded in the header and otherwise ignored.
+// nothing is written. Its bits are the minidump type flags of the Windows debug-help library; what the
+// platform honours is in MiniDump.h.
 //
-// The dump is written to "coredump-<pid>-<tid>-<YYYYMMDDhhmmssmmm>.dmp" in the current directory, in
-// local time (the offset from UTC in force when the handler was installed); an existing file of that
-// name is replaced, a symbolic link of that name is not followed.
+// The dump is written to "coredump-<pid>-<tid>-<YYYYMMDDhhmmssmmm>.dmp" (local time, at the offset from
+// UTC in force when the handler was installed) in the folder "dumps" of the data folder
+// (DumpDirectory), which is made 0700 when missing. A dump is readable by the process's user alone
+// (0600): a full-memory dump holds everything the service had in memory. Only the newest kKeptDumps
+// dumps are kept. An existing file of the same name is replaced, a link of that name is not followed.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class CCrashDumpHandler
 {
@@ -34,6 +30,12 @@ public:
     // Installs the handler (idempotent). Called by the static initialiser; a program that wants the
     // handler needs only to link it.
     static void Install();
+
+    // The folder that receives the dumps: DataDirectory() + "dumps".
+    static std::wstring DumpDirectory();
+
+    // How many dumps the folder keeps; the oldest go when a new one is written.
+    static constexpr size_t kKeptDumps = 5;
 
     // Broken-down local time of a crash.
     struct STime

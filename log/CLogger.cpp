@@ -14,6 +14,7 @@
 #include "util/utf8_conversion.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cwchar>
 #include <map>
 #include <mutex>
@@ -44,9 +45,26 @@ void ReplaceAll(std::wstring& szText, const std::wstring& szFrom, const std::wst
     }
 }
 
+// Says once per process on standard error that the log cannot be written.
+void ReportUnwritableLog(const std::wstring& szPath)
+{
+    static std::atomic<bool> s_bReported{false};
+    if (s_bReported.exchange(true))
+        return;
+    std::fprintf(stderr,
+                 "The log %s cannot be written (no permission, or not a plain file with a single link); "
+                 "records of this program are not kept.\n",
+                 utf8_conversion::Encode(szPath).c_str());
+}
+
 } // namespace
 
-CLogger::CLogger() : CLogger(ExecutablePath() + L".log") {}
+CLogger::CLogger() : CLogger(DefaultPath()) {}
+
+std::wstring CLogger::DefaultPath()
+{
+    return DataDirectory() + ExecutableFileName() + L".log";
+}
 
 CLogger::CLogger(const std::wstring& szLogPath) : m_szLogPath(szLogPath)
 {
@@ -97,16 +115,28 @@ void CLogger::Log(int32_t nCode, const std::wstring& szMessage) const
     // threads and processes land before or after it, never inside it.
     const std::string szBytes = utf8_conversion::Encode(FormatRecord(nCode, szMessage, now));
     platform::CAppendFile file;
+    if (!file.Open(m_szLogPath))
+    {
+        // A program that may not write the log (a member of the service group runs the tray program
+        // on a log of the service's, 0640) or a log that is refused (a link, a hard link) loses its
+        // records; it says so once, and goes on.
+        const uint32_t nError = platform::GetLastError();
+        if (nError == platform::kErrorAccessDenied)
+            ReportUnwritableLog(m_szLogPath);
+        if (nError != platform::kErrorFileNotFound && nError != platform::kErrorPathNotFound)
+            return;
+    }
     uint64_t nSize = 0;
-    bool bSizeKnown =
-        file.Open(m_szLogPath) && file.Append(szBytes.data(), szBytes.size()) && file.GetSize(nSize);
+    bool bSizeKnown = file.Append(szBytes.data(), szBytes.size()) && file.GetSize(nSize);
     if (bSizeKnown && nSize <= kRotateSize)
         return;
 
     // Rotation. Several writers may see the file past its limit at once; the lock lets one of them
     // rotate, and the others find that the path no longer names the file they wrote to, so that a
-    // freshly rotated backup is never deleted by a second rotation.
-    if (file.IsOpen() && (!file.Lock() || !file.IsAt(m_szLogPath)))
+    // freshly rotated backup is never deleted by a second rotation. The lock is only tried for a
+    // moment: whoever holds it (another process may keep a lock on any file it can read) delays the
+    // rotation to a later record and never stops the writer.
+    if (file.IsOpen() && (!file.TryLock(kRotateLockWaitMs) || !file.IsAt(m_szLogPath)))
         return;
     Rotate();
     file.Close();

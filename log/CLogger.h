@@ -1,10 +1,13 @@
-// The service's log: one UTF-8 text record per call, appended to the log file beside the executable
-// (the executable's path + ".log"), rotated to the executable's path + ".old.log" past 1,024,000 bytes.
+// The service's log: one UTF-8 text record per call, appended to the log file of the data folder
+// (DataDirectory() + the executable's name + ".log"), rotated to the same name with ".old.log" past
+// 1,024,000 bytes.
 //
 // Record: category,code,code text,DD/MM/YYYY,hh:mm:ss.mmm,message CR LF. A logger holds only its
 // path: make one on the stack wherever needed. Each record is opened, appended with a single write
 // and closed, so records of concurrent threads and processes never interleave inside a line. Any
-// thread may log; logging never fails to the caller (a record that cannot be written is lost).
+// thread may log; logging never fails to the caller (a record that cannot be written is lost, and a
+// program that may not write the log says so once on standard error). The log is a data-folder file:
+// a link or a hard link under its name is refused, a new log is 0640.
 #pragma once
 
 #include "platform/Clock.h"
@@ -15,7 +18,7 @@
 class CLogger
 {
 public:
-    // The log beside the executable. Reads the debug switch (IsDebugMode) on first construction.
+    // The log of the data folder (DefaultPath). Reads the debug switch (IsDebugMode) on first construction.
     CLogger();
     // A log at the given path; the backup is that path with its ".log" ending replaced by ".old.log"
     // (".old.log" appended when it has none).
@@ -30,6 +33,9 @@ public:
     // The same for a given system error number.
     void LogSystemError(uint32_t nError) const;
 
+    // DataDirectory() + the executable's file name + ".log".
+    static std::wstring DefaultPath();
+
     const std::wstring& GetLogPath() const { return m_szLogPath; }
     std::wstring GetBackupPath() const;
 
@@ -41,6 +47,9 @@ public:
 
     // A log file larger than this is rotated after the append that made it so.
     static constexpr uint64_t kRotateSize = 1000 * 1024;
+    // How long a record that is due to rotate tries for the rotation lock before it leaves the
+    // rotation to a later record.
+    static constexpr uint32_t kRotateLockWaitMs = 50;
 
 private:
     void Rotate() const;

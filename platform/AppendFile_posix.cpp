@@ -7,6 +7,8 @@
 #include "platform/FileSystem_posix.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -37,11 +39,20 @@ bool CAppendFile::Open(const std::wstring& szPath)
     Close();
     int nFd;
     do
-        nFd = ::open(NativePath(szPath).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        nFd = ::open(NativePath(szPath).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                     0640);
     while (nFd < 0 && errno == EINTR);
     if (nFd < 0)
     {
-        SetLastErrorFromErrno();
+        // ELOOP: a symbolic link lies under the name.
+        SetLastError(errno == ELOOP ? kErrorAccessDenied : ErrorFromErrno(errno));
+        return false;
+    }
+    struct stat st;
+    if (::fstat(nFd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)
+    {
+        ::close(nFd);
+        SetLastError(kErrorAccessDenied);
         return false;
     }
     m_pState->nFd = nFd;
@@ -87,23 +98,31 @@ bool CAppendFile::GetSize(uint64_t& nSize) const
     return true;
 }
 
-bool CAppendFile::Lock()
+bool CAppendFile::TryLock(uint32_t nTimeoutMs)
 {
     if (m_pState->nFd < 0)
     {
         SetLastError(kErrorInvalidHandle);
         return false;
     }
-    int nResult;
-    do
-        nResult = ::flock(m_pState->nFd, LOCK_EX);
-    while (nResult != 0 && errno == EINTR);
-    if (nResult != 0)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    for (;;)
     {
-        SetLastErrorFromErrno();
-        return false;
+        if (::flock(m_pState->nFd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EINTR && errno != EWOULDBLOCK)
+        {
+            SetLastErrorFromErrno();
+            return false;
+        }
+        if (errno == EWOULDBLOCK && std::chrono::steady_clock::now() >= deadline)
+        {
+            SetLastError(kErrorLockViolation);
+            return false;
+        }
+        if (errno == EWOULDBLOCK)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return true;
 }
 
 bool CAppendFile::IsAt(const std::wstring& szPath) const
@@ -111,7 +130,7 @@ bool CAppendFile::IsAt(const std::wstring& szPath) const
     struct stat stOpen;
     struct stat stPath;
     if (m_pState->nFd < 0 || ::fstat(m_pState->nFd, &stOpen) != 0 ||
-        ::stat(NativePath(szPath).c_str(), &stPath) != 0)
+        ::lstat(NativePath(szPath).c_str(), &stPath) != 0)
         return false;
     return stOpen.st_dev == stPath.st_dev && stOpen.st_ino == stPath.st_ino;
 }

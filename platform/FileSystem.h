@@ -155,8 +155,9 @@ bool ReadFilePrefix(const std::wstring& szPath, size_t nMaxBytes, uint32_t nFlag
 bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes);
 
 // Replaces a file's content atomically: the bytes go to a temporary file beside it, which is flushed
-// and renamed over it (a symbolic link is followed, the old file's permission bits are kept). Other
-// processes see the old content or the new one, never a mixture.
+// and renamed over it (the old file's permission bits are kept). Other processes see the old content
+// or the new one, never a mixture. A link is never written through: when the name is a symbolic link,
+// a file with more than one link or not a regular file, nothing is written and the last error is 5.
 bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes);
 
 } // namespace platform

@@ -812,22 +812,15 @@ bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes)
 
 bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes)
 {
-    std::string szTarget = NativePath(szPath);
-    // Write through a symbolic link to the file it names.
-    char resolved[PATH_MAX];
-    struct stat stLink
-    {
-    };
-    if (::lstat(szTarget.c_str(), &stLink) == 0 && S_ISLNK(stLink.st_mode) &&
-        ::realpath(szTarget.c_str(), resolved) != nullptr)
-    {
-        szTarget = resolved;
-    }
+    const std::string szTarget = NativePath(szPath);
+    // The name itself is replaced, never the file a link under it names: a symbolic link, a file with
+    // another hard link or anything but a regular file is refused (5), so that a link planted in a
+    // folder others may write cannot redirect the write.
     struct stat stOld
     {
     };
-    const bool bExists = ::stat(szTarget.c_str(), &stOld) == 0;
-    if (bExists && S_ISDIR(stOld.st_mode))
+    const bool bExists = ::lstat(szTarget.c_str(), &stOld) == 0;
+    if (bExists && (!S_ISREG(stOld.st_mode) || stOld.st_nlink != 1))
     {
         SetLastError(kErrorAccessDenied);
         return false;

@@ -1,12 +1,22 @@
 // Kernel objects: events, named (machine-wide) events and mutexes, and waits on them.
 //
 // Handles stand for Windows kernel handles. Unnamed events live in this process; named objects
-// ("Global\\" + name, exactly as the callers pass it) are shared by every process of the machine, of
-// any user. Where this differs from Windows:
-//  - Named objects are files in one directory (TARVIK_OBJECTS_DIR, default /run/tarvik when it can be
-//    made, else /tmp/tarvik-objects; sticky and world-writable). An object exists while a live process
-//    holds a handle to it: a process that dies, even by SIGKILL, holds nothing any more, and the next
-//    create starts a fresh object.
+// ("Global\\" + name, exactly as the callers pass it) are shared by the processes of the machine that
+// may reach the objects folder: the service account and the members of its group. Where this differs
+// from Windows:
+//  - Named objects are files in one folder: TARVIK_OBJECTS_DIR when set; else the unit's
+//    RUNTIME_DIRECTORY (systemd's RuntimeDirectory=tarvik); else /run/tarvik when it is a real
+//    directory owned by root or the service account, of the service group, not writable by others
+//    (made by root when missing); else the user's own $XDG_RUNTIME_DIR/tarvik (0700). Never a folder
+//    that every user may write. An object exists while a live process holds a handle to it: a
+//    process that dies, even by SIGKILL, holds nothing any more, and the next create starts afresh.
+//  - Security: there are no descriptors. Objects are created 0660 and given the service group; an
+//    object file that is a link, is not a regular file (a FIFO for an event's signal), has more than
+//    one link, or belongs to a user other than this process's, root, the service account or a member
+//    of its group is refused: the create fails with 5, access denied.
+//  - Every wait inside a create is bounded: an object that another process keeps in the middle of a
+//    create for 5 seconds (or a quit request meanwhile, see ThreadMessages.h) fails the create with
+//    1460, time-out. Callers bound their own waits as well: the program never waits without a limit.
 //  - A named mutex may be waited on only alone (WaitForSingleObject); a wait for several objects takes
 //    events only. An infinite wait for a named mutex sleeps in the kernel (a blocking file lock); a
 //    finite one retries a few milliseconds apart until its time-out.
@@ -16,7 +26,6 @@
 //    (its unread bytes are the set state, which the kernel drops with the last holder); a lock file
 //    per named object carries open-file-description locks for "somebody holds it" and for the mutex
 //    owner. The files stay in the directory after the last holder has gone (they are reused).
-//  - No security descriptors: every named object is open to every user (the file is mode 0666).
 #pragma once
 
 #include <cstddef>
@@ -70,7 +79,7 @@ uint32_t WaitForMultipleObjects(const HANDLE* pHandles, size_t nCount, uint32_t 
 bool IsEventSet(HANDLE hEvent);
 
 // Where the machine-wide named objects live, as a person should be told when one cannot be made: on
-// Linux the directory that holds them (the configured one even when it cannot be made).
+// Linux the directory that holds them (the configured one, or the candidates, when none serves).
 std::wstring NamedObjectsLocation();
 
 } // namespace platform

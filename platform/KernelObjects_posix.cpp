@@ -24,6 +24,8 @@
 #include "platform/Thread.h"
 #include "platform/SysError_posix.h"
 #include "platform/KernelObjects_posix.h"
+#include "platform/ServiceAccount_posix.h"
+#include "platform/ThreadMessages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -540,48 +542,136 @@ std::string EncodeName(const std::wstring& szName)
     return szFile;
 }
 
-bool MakeSharedDirectory(const std::string& szDir)
+// A folder that may hold the objects: a real directory (not a link) that this process can use.
+bool IsUsableDirectory(const std::string& szDir, struct stat& st)
 {
-    struct stat st{};
-    if (::lstat(szDir.c_str(), &st) != 0)
-    {
-        if (::mkdir(szDir.c_str(), 01777) != 0 && errno != EEXIST)
-        {
-            return false;
-        }
-        if (::lstat(szDir.c_str(), &st) != 0)
-        {
-            return false;
-        }
-        if (st.st_uid == ::geteuid())
-        {
-            ::chmod(szDir.c_str(), 01777);
-        }
-    }
-    return S_ISDIR(st.st_mode) && ::access(szDir.c_str(), W_OK | X_OK) == 0;
+    return ::lstat(szDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(szDir.c_str(), W_OK | X_OK) == 0;
 }
 
-bool MakeDirectoryPath(const std::string& szDir)
+// Makes szDir and its missing parents; the last one with nMode (less the umask, then set exactly).
+bool MakeDirectoryPath(const std::string& szDir, mode_t nMode)
 {
     size_t nPos = 1;
     while ((nPos = szDir.find('/', nPos)) != std::string::npos)
     {
-        const std::string szPart = szDir.substr(0, nPos);
-        ::mkdir(szPart.c_str(), 0755);
+        ::mkdir(szDir.substr(0, nPos).c_str(), 0755);
         ++nPos;
     }
-    return MakeSharedDirectory(szDir);
+    if (::mkdir(szDir.c_str(), nMode) == 0)
+    {
+        ::chmod(szDir.c_str(), nMode);
+    }
+    struct stat st{};
+    return IsUsableDirectory(szDir, st);
 }
 
-// Opens (creating when missing) a file of the objects directory, mode 0666 for every user.
+// The systemd runtime folder of the unit: RUNTIME_DIRECTORY (the first of a colon-separated list).
+std::string RuntimeDirectory()
+{
+    const char* szEnv = std::getenv("RUNTIME_DIRECTORY");
+    if (szEnv == nullptr || *szEnv == '\0')
+    {
+        return std::string();
+    }
+    std::string szDir(szEnv);
+    szDir = szDir.substr(0, szDir.find(':'));
+    struct stat st{};
+    return IsUsableDirectory(szDir, st) ? szDir : std::string();
+}
+
+// /run/tarvik when it is fit to hold the objects: owned by root or the service account, group the
+// service group, not writable by others. Without the service account, a folder of root's that only
+// root may write serves a process run by root.
+bool IsTrustedRunDirectory(const struct stat& st)
+{
+    if ((st.st_mode & S_IWOTH) != 0)
+    {
+        return false;
+    }
+    uid_t nUid = 0;
+    gid_t nGid = 0;
+    if (ServiceAccountIds(nUid, nGid))
+    {
+        return (st.st_uid == 0 || st.st_uid == nUid) && st.st_gid == nGid;
+    }
+    return ::geteuid() == 0 && st.st_uid == 0 && (st.st_mode & S_IWGRP) == 0;
+}
+
+constexpr const char* kRunDirectory = "/run/tarvik";
+
+// The user's own folder under XDG_RUNTIME_DIR (0700), made when missing.
+std::string UserRuntimeDirectory()
+{
+    const char* szEnv = std::getenv("XDG_RUNTIME_DIR");
+    if (szEnv == nullptr || *szEnv != '/')
+    {
+        return std::string();
+    }
+    const std::string szDir = std::string(szEnv) + "/tarvik";
+    if (::mkdir(szDir.c_str(), 0700) == 0)
+    {
+        ::chmod(szDir.c_str(), 0700);
+    }
+    struct stat st{};
+    if (!IsUsableDirectory(szDir, st) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
+    {
+        return std::string();
+    }
+    return szDir;
+}
+
+// Whether the owner of an object's file may have made it: this process's user, root, the service
+// account or a member of its group (a member's tray program shares the objects with the service).
+bool IsTrustedOwner(uid_t nOwner)
+{
+    if (nOwner == ::geteuid() || nOwner == 0)
+    {
+        return true;
+    }
+    uid_t nUid = 0;
+    gid_t nGid = 0;
+    return ServiceAccountIds(nUid, nGid) && (nOwner == nUid || IsServiceGroupMember(nOwner));
+}
+
+// Checks an opened object file: the expected kind, a single link, a trusted owner. Sets errno and
+// returns false when it is refused; makes a file of this process's 0660 and of the service group.
+bool AcceptObjectFile(int fd, bool bFifo)
+{
+    struct stat st{};
+    if (::fstat(fd, &st) != 0)
+    {
+        return false;
+    }
+    if ((bFifo ? !S_ISFIFO(st.st_mode) : !S_ISREG(st.st_mode)) || st.st_nlink != 1 || !IsTrustedOwner(st.st_uid))
+    {
+        errno = EACCES;
+        return false;
+    }
+    if (st.st_uid == ::geteuid())
+    {
+        uid_t nUid = 0;
+        gid_t nGid = 0;
+        if (ServiceAccountIds(nUid, nGid) && st.st_gid != nGid && ::fchown(fd, static_cast<uid_t>(-1), nGid) != 0)
+        {
+            errno = 0; // not a member: the object stays with this user's group
+        }
+        if ((st.st_mode & 07777) != 0660)
+        {
+            ::fchmod(fd, 0660);
+        }
+    }
+    return true;
+}
+
+// Opens (creating when missing) a file of the objects directory: links are not followed, and a file
+// that is not of the expected kind, has another link, or belongs to an untrusted user is refused
+// (errno EACCES, or ELOOP for a symbolic link).
 int OpenShared(const std::string& szPath, bool bFifo)
 {
-    if (bFifo && ::mkfifo(szPath.c_str(), 0666) == 0)
+    if (bFifo)
     {
-        ::chmod(szPath.c_str(), 0666);
+        ::mkfifo(szPath.c_str(), 0660);
     }
-    // An existing file is opened without O_CREAT: with fs.protected_regular set, the kernel refuses
-    // O_CREAT on another user's file in a sticky directory, even when it exists already.
     const int nFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (bFifo ? O_NONBLOCK : 0);
     int fd = -1;
     for (int nTry = 0; fd < 0 && nTry < 8; ++nTry)
@@ -589,7 +679,7 @@ int OpenShared(const std::string& szPath, bool bFifo)
         fd = ::open(szPath.c_str(), nFlags);
         if (fd < 0 && errno == ENOENT && !bFifo)
         {
-            fd = ::open(szPath.c_str(), nFlags | O_CREAT | O_EXCL, 0666);
+            fd = ::open(szPath.c_str(), nFlags | O_CREAT | O_EXCL, 0660);
             if (fd < 0 && errno == EEXIST)
             {
                 continue;
@@ -604,18 +694,39 @@ int OpenShared(const std::string& szPath, bool bFifo)
     {
         return -1;
     }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || (bFifo ? !S_ISFIFO(st.st_mode) : !S_ISREG(st.st_mode)))
+    if (!AcceptObjectFile(fd, bFifo))
     {
+        const int nErr = errno;
         ::close(fd);
-        errno = EACCES;
+        errno = nErr;
         return -1;
     }
-    if (st.st_uid == ::geteuid() && (st.st_mode & 0666) != 0666)
-    {
-        ::fchmod(fd, 0666);
-    }
     return fd;
+}
+
+// How long the creation of a named object waits for another process that is creating or opening it.
+constexpr auto kGateBound = std::chrono::seconds(5);
+
+// Takes the gate byte within kGateBound, giving up early on a quit request. 0, ETIMEDOUT or errno.
+int LockGate(int fd)
+{
+    const auto deadline = CClock::now() + kGateBound;
+    for (;;)
+    {
+        if (LockByte(fd, kGateByte, F_WRLCK, false))
+        {
+            return 0;
+        }
+        if (errno != EAGAIN && errno != EACCES)
+        {
+            return errno;
+        }
+        if (CClock::now() >= deadline || QuitRequested())
+        {
+            return ETIMEDOUT;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 // Creates or opens the lock file of a named object and takes the holders lock; bCreated tells
@@ -635,9 +746,9 @@ int OpenNamedObject(const std::string& szFile, char cKind, bool& bCreated, int* 
         SetLastErrorFromErrno();
         return -1;
     }
-    if (!LockByte(fd, kGateByte, F_WRLCK, true))
+    if (const int nErr = LockGate(fd); nErr != 0)
     {
-        SetLastErrorFromErrno();
+        SetLastError(nErr == ETIMEDOUT ? kErrorTimeout : ErrorFromErrno(nErr));
         ::close(fd);
         return -1;
     }
@@ -768,23 +879,66 @@ std::string NamedObjectsDirectory()
         {
             szDir.pop_back();
         }
-        if (!MakeDirectoryPath(szDir))
+        if (!MakeDirectoryPath(szDir, 0770))
         {
             SetLastErrorFromErrno(errno == 0 ? EACCES : errno);
             return std::string();
         }
         return szDir;
     }
-    if (MakeSharedDirectory("/run/tarvik"))
+    std::string szDir = RuntimeDirectory();
+    if (!szDir.empty())
     {
-        return "/run/tarvik";
+        return szDir;
     }
-    if (MakeSharedDirectory("/tmp/tarvik-objects"))
+    struct stat st{};
+    if (::geteuid() == 0)
     {
-        return "/tmp/tarvik-objects";
+        uid_t nUid = 0;
+        gid_t nGid = 0;
+        if (!ServiceAccountIds(nUid, nGid))
+        {
+            nGid = 0;
+        }
+        PrepareRunDirectory(0, nGid);
+    }
+    if (IsUsableDirectory(kRunDirectory, st) && IsTrustedRunDirectory(st))
+    {
+        return kRunDirectory;
+    }
+    szDir = UserRuntimeDirectory();
+    if (!szDir.empty())
+    {
+        return szDir;
     }
     SetLastError(kErrorAccessDenied);
     return std::string();
+}
+
+bool PrepareRunDirectory(uid_t nUid, gid_t nGid)
+{
+    if (std::getenv("TARVIK_OBJECTS_DIR") != nullptr || !RuntimeDirectory().empty())
+    {
+        return true;
+    }
+    struct stat st{};
+    if (::lstat(kRunDirectory, &st) == 0)
+    {
+        return S_ISDIR(st.st_mode);
+    }
+    const mode_t nMode = nGid == 0 ? 0700 : 0770;
+    if (::mkdir(kRunDirectory, nMode) != 0)
+    {
+        return false;
+    }
+    const int fd = ::open(kRunDirectory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+    {
+        return false;
+    }
+    const bool bOk = ::fchown(fd, nUid, nGid) == 0 && ::fchmod(fd, nMode) == 0;
+    ::close(fd);
+    return bOk;
 }
 
 std::wstring NamedObjectsLocation()
@@ -795,7 +949,7 @@ std::wstring NamedObjectsLocation()
     if (szDir.empty())
     {
         const char* szEnv = std::getenv("TARVIK_OBJECTS_DIR");
-        szDir = szEnv != nullptr && *szEnv != '\0' ? szEnv : "/run/tarvik";
+        szDir = szEnv != nullptr && *szEnv != '\0' ? szEnv : "/run/tarvik or $XDG_RUNTIME_DIR/tarvik";
     }
     return WidePath(szDir);
 }

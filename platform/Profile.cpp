@@ -3,6 +3,7 @@
 // section and the first key of a name count, and a write keeps every other line as it was.
 #include "platform/Profile.h"
 
+#include "platform/DataFile.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/SysError.h"
@@ -186,7 +187,7 @@ std::optional<std::wstring> Lookup(const std::wstring& szSection, const std::wst
                                    const std::wstring& szPath)
 {
     std::string szBytes;
-    if (!ReadWholeFile(szPath, szBytes))
+    if (!ReadDataFile(szPath, szBytes))
     {
         return std::nullopt;
     }
@@ -294,7 +295,7 @@ bool WritePrivateProfileString(const std::wstring& szSection, const std::wstring
         return false;
     }
     std::string szBytes;
-    if (!ReadWholeFile(szPath, szBytes))
+    if (!ReadDataFile(szPath, szBytes))
     {
         if (GetLastError() != kErrorFileNotFound)
         {

@@ -8,6 +8,8 @@
 // single quotes reads without them; a default text loses its trailing blanks; a file that a write
 // creates is 8-bit; a character that an 8-bit file cannot hold is written as '?'. A write replaces
 // the key's line only (keeping its spelling of the key name) and leaves every other byte as it was.
+// The file is a data-folder file (DataFile.h): a link under its name is neither read nor written
+// through; reads then give the default and writes fail with 5.
 #pragma once
 
 #include <cstdint>

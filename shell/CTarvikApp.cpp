@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/ServiceAccount.h"
 #include "platform/ThreadMessages.h"
 #include "shell/CHeadlessApp.h"
 #include "shell/CQtMessageBoxPresenter.h"
@@ -90,8 +91,11 @@ bool CTarvikApp::WantsDesktop()
 
 bool CTarvikApp::WarnUser()
 {
-    // Anyone but the system account is warned; without a desktop the box answers Cancel at once.
-    if (Lower(platform::GetUserName()) == L"system")
+    // A service runs as the service account or root: no warning. An unattended start (-autostart)
+    // never waits for an answer and goes on; without a desktop the box answers Cancel at once.
+    if (platform::IsServiceAccountOrRoot())
+        return true;
+    if (IsAutostart(m_szCommandLine))
         return true;
     const int nAnswer = platform::ShowMessageBox(kWarningText, L"Tarvik Service",
                                                  platform::kMbYesNoCancel | platform::kMbIconWarning |

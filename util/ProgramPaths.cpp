@@ -1,7 +1,12 @@
 // The program's own location and the computer and user running it.
 #include "util/ProgramPaths.h"
 
+#include "platform/DataFile.h"
 #include "platform/FileSystem.h"
+#include "platform/SysError.h"
+#include "util/utf8_conversion.h"
+
+#include <cstdio>
 
 namespace
 {
@@ -17,7 +22,47 @@ std::wstring Cut(std::wstring szText, size_t nMax)
     return szText;
 }
 
+// The data folder named by the file beside the executable; empty when there is none to trust.
+std::wstring ReadDataDirectory()
+{
+    const std::wstring szPointer = ExecutableDirectory() + kDataDirectoryFileName;
+    std::string szBytes;
+    if (!platform::ReadTrustedFile(szPointer, ExecutablePath(), szBytes))
+    {
+        if (platform::GetLastError() != platform::kErrorFileNotFound)
+            std::fprintf(stderr, "%s is not trusted (it must be a regular file of root's, writable by its owner "
+                                 "alone); the data folder is the executable's.\n",
+                         utf8_conversion::Encode(szPointer).c_str());
+        return std::wstring();
+    }
+    std::string szLine = szBytes.substr(0, szBytes.find('\n'));
+    while (!szLine.empty() && (szLine.back() == '\r' || szLine.back() == ' ' || szLine.back() == '\t'))
+        szLine.pop_back();
+    std::wstring szFolder = platform::WidePath(szLine);
+    const bool bAbsolute = (!szFolder.empty() && szFolder[0] == platform::kPathSeparator) ||
+                           (szFolder.size() > 2 && szFolder[1] == L':' && szFolder[2] == platform::kPathSeparator);
+    if (!bAbsolute)
+    {
+        std::fprintf(stderr, "%s does not name an absolute folder; the data folder is the executable's.\n",
+                     utf8_conversion::Encode(szPointer).c_str());
+        return std::wstring();
+    }
+    if (szFolder.back() != platform::kPathSeparator)
+        szFolder += platform::kPathSeparator;
+    return szFolder;
+}
+
 } // namespace
+
+std::wstring DataDirectory()
+{
+    static const std::wstring s_szDirectory = []
+    {
+        std::wstring szFolder = ReadDataDirectory();
+        return szFolder.empty() ? ExecutableDirectory() : szFolder;
+    }();
+    return s_szDirectory;
+}
 
 std::wstring ExecutablePath()
 {

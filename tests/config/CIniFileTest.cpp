@@ -2,6 +2,7 @@
 // conversion, and the mutex shared by INI files of the same name in other processes.
 #include "config/CIniFile.h"
 #include "config/CGlobalObjectsBuilder.h"
+#include "log/CLogger.h"
 #include "tests/config/ConfigTestSupport.h"
 
 #include <filesystem>
@@ -178,4 +179,69 @@ TEST_F(CIniFileTest, SameFileNameSharesTheMutexAcrossProcesses)
 
     CIniFile written(WidePath("b/tarvik.ini"));
     EXPECT_EQ(written.ReadString(L"General", L"Written", L""), L"yes");
+}
+
+namespace
+{
+
+// What the tests' own log (the default log of this test program) holds from nFrom on.
+std::string LogSince(size_t nFrom)
+{
+    const std::string szLog = ReadFile(std::filesystem::path(CLogger::DefaultPath()).string());
+    return szLog.size() > nFrom ? szLog.substr(nFrom) : std::string();
+}
+
+size_t LogSize()
+{
+    std::error_code error;
+    const auto nSize = std::filesystem::file_size(std::filesystem::path(CLogger::DefaultPath()), error);
+    return error ? 0 : static_cast<size_t>(nSize);
+}
+
+} // namespace
+
+// Another process that keeps the INI mutex (a hung tray program, or anyone who may open the object)
+// costs one bounded wait, logged once; the settings are read and written without the mutex.
+TEST_F(CIniFileTest, AMutexHeldElsewhereCostsOneBoundedWaitAndIsLogged)
+{
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), "\xFF\xFE" + Utf16Le(L"[General]\r\nTxtInDir=/in/\r\n")));
+    CTestProcess holder;
+    std::string szLine;
+    ASSERT_TRUE(StartProbe(holder, {"hold", NativePath("tarvik.ini")}));
+    ASSERT_TRUE(holder.ReadLine(60000, szLine));
+    ASSERT_EQ(szLine, "held");
+
+    const size_t nLogBefore = LogSize();
+    CIniFile::SetLockBound(300);
+    {
+        CIniFile ini(WidePath("tarvik.ini"));
+        EXPECT_EQ(ini.ReadString(L"General", L"TxtInDir", L""), L"/in/");
+        EXPECT_TRUE(ini.WriteString(L"General", L"Attempts", L"7"));
+        EXPECT_EQ(ini.ReadInt(L"General", L"Attempts", 5), 7);
+    }
+    CIniFile::SetLockBound(CIniFile::kLockBoundMs);
+    const std::string szLog = LogSince(nLogBefore);
+    size_t nRecords = 0;
+    for (size_t nPos = 0; (nPos = szLog.find("was not obtained within", nPos)) != std::string::npos; ++nPos)
+        ++nRecords;
+    EXPECT_EQ(nRecords, 1u) << szLog;
+    EXPECT_NE(szLog.find("1,1014,INI file error,"), std::string::npos) << szLog;
+}
+
+TEST_F(CIniFileTest, LinksPlantedAsTheIniFileAreNeitherReadNorWrittenThrough)
+{
+    const std::string szVictim = "\xFF\xFE" + Utf16Le(L"[General]\r\nTxtInDir=/private/\r\n");
+    ASSERT_TRUE(WriteFile(NativePath("victim.ini"), szVictim));
+    for (bool bHard : {false, true})
+    {
+        std::filesystem::remove(NativePath("tarvik.ini"));
+        if (bHard)
+            std::filesystem::create_hard_link(NativePath("victim.ini"), NativePath("tarvik.ini"));
+        else
+            std::filesystem::create_symlink(NativePath("victim.ini"), NativePath("tarvik.ini"));
+        CIniFile ini(WidePath("tarvik.ini"));
+        EXPECT_EQ(ini.ReadString(L"General", L"TxtInDir", L"default"), L"default") << bHard;
+        EXPECT_FALSE(ini.WriteString(L"General", L"TxtInDir", L"/elsewhere/")) << bHard;
+        EXPECT_EQ(ReadFile(NativePath("victim.ini")), szVictim) << bHard;
+    }
 }

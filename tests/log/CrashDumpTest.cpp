@@ -1,6 +1,8 @@
-// Crash dumps of a real program that links the handler and crashes: whether a file is written, its
-// name, its streams, and LLDB's reading of it.
+// Crash dumps of a real program that links the handler and crashes: whether a file is written, where
+// (the dumps folder of the data folder), its name, mode and streams, how many are kept, LLDB's reading
+// of it, and a crash of the service program while it loads its settings.
 #include "log/CCrashDumpHandler.h"
+#include "platform/KernelObjects.h"
 #include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CTempDir.h"
 #include "tests/support/CTestProcess.h"
@@ -32,7 +34,13 @@ class CrashDumpTest : public ::testing::Test
 protected:
     CrashDumpTest() : m_environment(CIsolatedEnvironment::kHeadless), m_temp("crash"), m_dir(m_temp.Path()) {}
 
-    void SetUp() override { fs::create_directories(KeyDirectory()); }
+    // The probe runs from a copy in the test's folder, which is then its data folder: its dumps go to
+    // m_dir/dumps.
+    void SetUp() override
+    {
+        fs::create_directories(KeyDirectory());
+        fs::copy_file(CRASH_PROBE, m_probe);
+    }
 
     fs::path KeyDirectory() const
     {
@@ -43,10 +51,10 @@ protected:
     // Starts the probe in the test directory with the registry fixture, its output piped when asked;
     // the fixture kills what is still running at the end.
     CTestProcess& Start(const std::vector<std::string>& args, bool bPipeOutput = false,
-                        const std::string& szProgram = CRASH_PROBE)
+                        const std::string& szProgram = std::string())
     {
         CTestProcess& process = m_children.emplace_back();
-        std::vector<std::string> vArgs = {szProgram};
+        std::vector<std::string> vArgs = {szProgram.empty() ? m_probe.string() : szProgram};
         vArgs.insert(vArgs.end(), args.begin(), args.end());
         CTestProcess::SOptions options;
         options.m_workingDir = m_dir;
@@ -62,10 +70,11 @@ protected:
         return nResult <= -1000 ? -1000 - nResult : 0;
     }
 
-    std::vector<fs::path> Dumps() const
+    std::vector<fs::path> Dumps(const fs::path& folder = fs::path()) const
     {
         std::vector<fs::path> dumps;
-        for (const auto& entry : fs::directory_iterator(m_dir))
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(folder.empty() ? m_dir / "dumps" : folder, error))
             if (entry.path().filename().string().rfind("coredump-", 0) == 0)
                 dumps.push_back(entry.path());
         return dumps;
@@ -106,6 +115,7 @@ protected:
     CIsolatedEnvironment m_environment;
     CTempDir m_temp;
     const fs::path m_dir;
+    const fs::path m_probe = m_dir / "crash_probe";
     std::deque<CTestProcess> m_children;
 };
 
@@ -163,6 +173,8 @@ TEST_F(CrashDumpTest, NullWriteAndAbortGiveDumpsThatLldbReads)
     const std::vector<uint32_t> types = StreamTypes(dumps[0]);
     EXPECT_EQ(types.size(), 7u);
     EXPECT_EQ(std::count(types.begin(), types.end(), 9u), 0) << "no full memory for type 0";
+    EXPECT_EQ(fs::status(dumps[0]).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(m_dir / "dumps").permissions() & fs::perms::all, fs::perms::owner_all);
 
     std::string szOutput = Lldb(dumps[0]);
     EXPECT_NE(szOutput.find("CrashProbeNullWrite"), std::string::npos) << szOutput;
@@ -223,8 +235,64 @@ TEST_F(CrashDumpTest, TheServiceProgramHasTheHandler)
     ASSERT_TRUE(service.Running());
     service.Signal(SIGSEGV);
     EXPECT_EQ(WaitSignal(service), SIGSEGV);
-    ASSERT_EQ(Dumps().size(), 1u);
-    EXPECT_EQ(StreamTypes(Dumps()[0]).size(), 7u);
+    ASSERT_EQ(Dumps(m_dir / "bin/dumps").size(), 1u);
+    EXPECT_EQ(StreamTypes(Dumps(m_dir / "bin/dumps")[0]).size(), 7u);
+}
+
+TEST_F(CrashDumpTest, OnlyTheNewestDumpsAreKept)
+{
+    SetDumpType("0");
+    fs::create_directories(m_dir / "dumps");
+    const auto old = fs::file_time_type::clock::now() - 48h;
+    for (int i = 0; i < 6; ++i)
+    {
+        const fs::path dump = m_dir / "dumps" / ("coredump-1-1-2020010100000000" + std::to_string(i) + ".dmp");
+        tests::WriteFile(dump, "old");
+        fs::last_write_time(dump, old + std::chrono::minutes(i));
+    }
+    tests::WriteFile(m_dir / "dumps/notes.txt", "not a dump");
+    const int nPid = Start({"null"}).Pid();
+    EXPECT_EQ(WaitSignal(m_children.back()), SIGSEGV);
+    std::vector<std::string> names;
+    for (const fs::path& dump : Dumps())
+        names.push_back(dump.filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), CCrashDumpHandler::kKeptDumps);
+    EXPECT_EQ(names[0], "coredump-1-1-20200101000000002.dmp") << "the two oldest went";
+    EXPECT_EQ(names.back().rfind("coredump-" + std::to_string(nPid) + "-", 0), 0u) << "the new one stays";
+    EXPECT_TRUE(fs::exists(m_dir / "dumps/notes.txt"));
+}
+
+// The handler is in place before the engine's construction loads the settings: a crash while the
+// load waits for the INI file's mutex (held here) leaves a dump.
+TEST_F(CrashDumpTest, ACrashDuringTheSettingsLoadWritesADump)
+{
+    SetDumpType("0");
+    platform::HANDLE hMutex = platform::CreateNamedMutexObject(L"Global\\tarvik.ini", false);
+    ASSERT_NE(hMutex, platform::kInvalidHandle);
+    ASSERT_EQ(platform::WaitForSingleObject(hMutex, 10000), platform::kWaitObject0);
+    fs::create_directories(m_dir / "bin");
+    fs::copy_file(fs::path(TARVIK_BIN_DIR) / "tarvik", m_dir / "bin/tarvik");
+    CTestProcess& service = Start({}, false, (m_dir / "bin/tarvik").string());
+    // The service has opened the mutex's file: it is in the load, waiting for the mutex.
+    const fs::path fds = fs::path("/proc") / std::to_string(service.Pid()) / "fd";
+    const bool bWaiting = tests::WaitUntil(
+        [&]()
+        {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(fds, error))
+                if (fs::read_symlink(entry.path(), error).filename() == "Global%5Ctarvik.ini")
+                    return true;
+            return false;
+        },
+        30s);
+    ASSERT_TRUE(bWaiting);
+    service.Signal(SIGSEGV);
+    EXPECT_EQ(WaitSignal(service), SIGSEGV);
+    EXPECT_EQ(Dumps(m_dir / "bin/dumps").size(), 1u);
+    EXPECT_EQ(tests::ReadFile(m_dir / "bin/tarvik.log").find("service started"), std::string::npos);
+    platform::ReleaseMutexObject(hMutex);
+    platform::CloseHandleObject(hMutex);
 }
 
 } // namespace

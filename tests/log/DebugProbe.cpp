@@ -2,9 +2,14 @@
 // traces, so that a test can read what reached the debugger output (standard error). With
 // "--show-log <path>": starts the log viewer that lies beside this executable on that path. With
 // "--flood <path> <writer> <count>": logs count padded records "writer <writer> record <i> x...".
+// With "--default": logs one record "default log" to the default log (of the data folder) and prints
+// its path.
 #include "log/CFuncTrace.h"
 #include "log/CLogger.h"
 #include "platform/FileSystem.h"
+#include "util/utf8_conversion.h"
+
+#include <cstdio>
 
 #include <string>
 
@@ -22,6 +27,13 @@ int main(int argc, char** argv)
             logger.Log(36 + (i % 2) * 3968, L"writer " + platform::WidePath(argv[3]) + L" record " +
                                                 std::to_wstring(i) + L" " + std::wstring(90, L'x'));
         }
+        return 0;
+    }
+    if (std::string(argv[1]) == "--default")
+    {
+        CLogger logger;
+        logger.Log(4004, L"default log");
+        std::printf("%s\n", utf8_conversion::Encode(logger.GetLogPath()).c_str());
         return 0;
     }
     if (std::string(argv[1]) == "--show-log" && argc == 3)

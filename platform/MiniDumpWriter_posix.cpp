@@ -5,7 +5,7 @@
 //
 // Runs inside a signal handler: no allocation, no locks, no stdio; only system calls on file
 // descriptors, and static buffers.
-#include "log/MiniDumpWriter_posix.h"
+#include "platform/MiniDumpWriter_posix.h"
 
 #include <cerrno>
 #include <cstddef>

@@ -1,0 +1,35 @@
+// The switch from root to the service account, made by a static initialiser of the service program
+// before any other of its static objects but the crash dump handler: the engine loads the settings
+// when it is built, and root must never have touched the data folder by then.
+//
+// Initialisation order (GCC init priorities, lowest first): 101 the crash dump handler (log/), 102
+// this switch, then every static object without a priority (the quit-request hook and the engine of
+// main.cpp, in that order).
+#include "platform/ServiceAccount.h"
+#include "util/ProgramPaths.h"
+#include "util/utf8_conversion.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace
+{
+
+struct SServiceAccountSwitch
+{
+    SServiceAccountSwitch()
+    {
+        std::wstring szError;
+        if (platform::SwitchToServiceAccount(DataDirectory(), szError) != platform::EAccountSwitch::Failed)
+            return;
+        // Going on as root would act on files that members of the service group may write.
+        std::fprintf(stderr, "tarvik: cannot give up root for the service account '%s' (%s); not started.\n",
+                     platform::kServiceAccountName, utf8_conversion::Encode(szError).c_str());
+        std::_Exit(1);
+    }
+};
+
+__attribute__((init_priority(102))) SServiceAccountSwitch g_switch;
+
+} // namespace
