@@ -43,9 +43,10 @@ bool IsUsableFile(const std::wstring& szPath)
     {
         return true;
     }
-    CLogger().Log(kCopyErrorCode, L"The settings file '" + szPath +
-                                      L"' is not used: it is a link, a file with more than one link, or not a "
-                                      L"regular file. Remove it; the settings keep their current values.");
+    CLogger().Log(kCopyErrorCode,
+                  L"The settings file '" + szPath +
+                      L"' is not used: it is a link, a file with more than one link, or not a "
+                      L"regular file. Remove it; the settings keep their current values.");
     return false;
 }
 
@@ -114,7 +115,10 @@ CIniFile::CAccess::CAccess(CIniFile& file) : m_file(file)
     }
     // After a wait ran out, later accesses only try briefly until the mutex is had again, so that a
     // held mutex costs one bound, not one per setting.
-    const uint32_t nBound = file.m_bLockTimedOut ? kLockSliceMs : s_nLockBoundMs;
+    // A quit request ends the program soon: no access waits any more, only tries.
+    const uint32_t nBound = platform::QuitRequested() ? 0
+                            : file.m_bLockTimedOut    ? kLockSliceMs
+                                                      : s_nLockBoundMs;
     uint32_t nWaited = 0;
     for (;;)
     {

@@ -86,8 +86,8 @@ long WriteDumpFilter(const platform::SExceptionPointers* pInfo)
     size_t nLength = 0;
     uint32_t nType = 0;
     if (g_szDumpDirectory[0] == '\0' ||
-        !platform::ReadMachineValueAtCrash(kKeyPath, sizeof(kKeyPath) / sizeof(kKeyPath[0]), kDumpTypeValue, szValue,
-                                           sizeof(szValue), nLength) ||
+        !platform::ReadMachineValueAtCrash(kKeyPath, sizeof(kKeyPath) / sizeof(kKeyPath[0]), kDumpTypeValue,
+                                           szValue, sizeof(szValue), nLength) ||
         !CCrashDumpHandler::ParseDumpType(szValue, nLength, nType))
     {
         return platform::kExceptionContinueSearch;
@@ -96,8 +96,8 @@ long WriteDumpFilter(const platform::SExceptionPointers* pInfo)
     const long nThreadId = pInfo != nullptr ? static_cast<long>(pInfo->nThreadId) : 0;
     if (CCrashDumpHandler::FormatDumpName(
             szName, sizeof(szName), platform::CrashProcessId(), nThreadId,
-            CCrashDumpHandler::BreakDownTime(platform::CrashTimeMilliseconds(), platform::CrashUtcOffsetSeconds())) ==
-        0)
+            CCrashDumpHandler::BreakDownTime(platform::CrashTimeMilliseconds(),
+                                             platform::CrashUtcOffsetSeconds())) == 0)
     {
         return platform::kExceptionContinueSearch;
     }
@@ -107,7 +107,8 @@ long WriteDumpFilter(const platform::SExceptionPointers* pInfo)
         platform::MiniDumpWriteDump(hFile, nType, pInfo);
         platform::CloseCrashFile(hFile);
     }
-    platform::KeepNewestCrashFiles(g_szDumpDirectory, kDumpPrefix, kDumpSuffix, CCrashDumpHandler::kKeptDumps);
+    platform::KeepNewestCrashFiles(g_szDumpDirectory, kDumpPrefix, kDumpSuffix,
+                                   CCrashDumpHandler::kKeptDumps);
     return platform::kExceptionContinueSearch;
 }
 

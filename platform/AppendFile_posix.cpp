@@ -2,16 +2,16 @@
 #include "platform/AppendFile.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystem_posix.h"
 #include "platform/SysError.h"
 #include "platform/SysError_posix.h"
-#include "platform/FileSystem_posix.h"
 
 #include <cerrno>
 #include <chrono>
-#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace platform
@@ -39,8 +39,8 @@ bool CAppendFile::Open(const std::wstring& szPath)
     Close();
     int nFd;
     do
-        nFd = ::open(NativePath(szPath).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                     0640);
+        nFd = ::open(NativePath(szPath).c_str(),
+                     O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0640);
     while (nFd < 0 && errno == EINTR);
     if (nFd < 0)
     {

@@ -73,7 +73,9 @@ bool ReadDataFile(const std::wstring& szPath, std::string& szBytes)
     {
         return false;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)
     {
         return Refuse(fd);
@@ -85,7 +87,9 @@ bool ReadDataFile(const std::wstring& szPath, std::string& szBytes)
 
 bool IsAcceptableDataFile(const std::wstring& szPath)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(NativePath(szPath).c_str(), &st) != 0)
     {
         return errno == ENOENT;
@@ -106,8 +110,12 @@ bool ReadTrustedFile(const std::wstring& szPath, const std::wstring& szOwnerRefe
     {
         return false;
     }
-    struct stat st{};
-    struct stat stReference{};
+    struct stat st
+    {
+    };
+    struct stat stReference
+    {
+    };
     const bool bReference = ::stat(NativePath(szOwnerReference).c_str(), &stReference) == 0;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
         !(st.st_uid == 0 || (bReference && st.st_uid == stReference.st_uid)))

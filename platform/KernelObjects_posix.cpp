@@ -20,11 +20,11 @@
 #include "platform/KernelObjects.h"
 
 #include "platform/FileSystem.h"
-#include "platform/SysError.h"
-#include "platform/Thread.h"
-#include "platform/SysError_posix.h"
 #include "platform/KernelObjects_posix.h"
 #include "platform/ServiceAccount_posix.h"
+#include "platform/SysError.h"
+#include "platform/SysError_posix.h"
+#include "platform/Thread.h"
 #include "platform/ThreadMessages.h"
 
 #include <algorithm>
@@ -135,7 +135,9 @@ private:
 
 bool LockByte(int fd, off_t nByte, short nType, bool bWait)
 {
-    struct flock fl{};
+    struct flock fl
+    {
+    };
     fl.l_type = nType;
     fl.l_whence = SEEK_SET;
     fl.l_start = nByte;
@@ -193,7 +195,8 @@ int LockOwnerByte(int fd, bool bInfinite, CClock::time_point deadline)
 class CNamedEvent : public CEventCore
 {
 public:
-    CNamedEvent(bool bManualReset, int fdLock, int fdFifo) : CEventCore(bManualReset), m_fdLock(fdLock), m_fdFifo(fdFifo)
+    CNamedEvent(bool bManualReset, int fdLock, int fdFifo)
+        : CEventCore(bManualReset), m_fdLock(fdLock), m_fdFifo(fdFifo)
     {
     }
     ~CNamedEvent() override
@@ -371,7 +374,8 @@ struct SNamedMutex
         }
         auto& owned = *t_pOwned;
         owned.erase(std::remove_if(owned.begin(), owned.end(),
-                                   [this](const std::weak_ptr<SNamedMutex>& w) {
+                                   [this](const std::weak_ptr<SNamedMutex>& w)
+                                   {
                                        auto p = w.lock();
                                        return !p || p.get() == this;
                                    }),
@@ -545,7 +549,8 @@ std::string EncodeName(const std::wstring& szName)
 // A folder that may hold the objects: a real directory (not a link) that this process can use.
 bool IsUsableDirectory(const std::string& szDir, struct stat& st)
 {
-    return ::lstat(szDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(szDir.c_str(), W_OK | X_OK) == 0;
+    return ::lstat(szDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(szDir.c_str(), W_OK | X_OK) == 0;
 }
 
 // Makes szDir and its missing parents; the last one with nMode (less the umask, then set exactly).
@@ -561,7 +566,9 @@ bool MakeDirectoryPath(const std::string& szDir, mode_t nMode)
     {
         ::chmod(szDir.c_str(), nMode);
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     return IsUsableDirectory(szDir, st);
 }
 
@@ -575,7 +582,9 @@ std::string RuntimeDirectory()
     }
     std::string szDir(szEnv);
     szDir = szDir.substr(0, szDir.find(':'));
-    struct stat st{};
+    struct stat st
+    {
+    };
     return IsUsableDirectory(szDir, st) ? szDir : std::string();
 }
 
@@ -612,7 +621,9 @@ std::string UserRuntimeDirectory()
     {
         ::chmod(szDir.c_str(), 0700);
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!IsUsableDirectory(szDir, st) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
     {
         return std::string();
@@ -637,12 +648,15 @@ bool IsTrustedOwner(uid_t nOwner)
 // returns false when it is refused; makes a file of this process's 0660 and of the service group.
 bool AcceptObjectFile(int fd, bool bFifo)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0)
     {
         return false;
     }
-    if ((bFifo ? !S_ISFIFO(st.st_mode) : !S_ISREG(st.st_mode)) || st.st_nlink != 1 || !IsTrustedOwner(st.st_uid))
+    if ((bFifo ? !S_ISFIFO(st.st_mode) : !S_ISREG(st.st_mode)) || st.st_nlink != 1 ||
+        !IsTrustedOwner(st.st_uid))
     {
         errno = EACCES;
         return false;
@@ -651,7 +665,8 @@ bool AcceptObjectFile(int fd, bool bFifo)
     {
         uid_t nUid = 0;
         gid_t nGid = 0;
-        if (ServiceAccountIds(nUid, nGid) && st.st_gid != nGid && ::fchown(fd, static_cast<uid_t>(-1), nGid) != 0)
+        if (ServiceAccountIds(nUid, nGid) && st.st_gid != nGid &&
+            ::fchown(fd, static_cast<uid_t>(-1), nGid) != 0)
         {
             errno = 0; // not a member: the object stays with this user's group
         }
@@ -891,7 +906,9 @@ std::string NamedObjectsDirectory()
     {
         return szDir;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::geteuid() == 0)
     {
         uid_t nUid = 0;
@@ -921,7 +938,9 @@ bool PrepareRunDirectory(uid_t nUid, gid_t nGid)
     {
         return true;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(kRunDirectory, &st) == 0)
     {
         return S_ISDIR(st.st_mode);

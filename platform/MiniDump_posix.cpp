@@ -225,10 +225,11 @@ void KeepNewestCrashFiles(const char* szDirectory, const char* szPrefix, const c
                     continue;
                 }
                 ++nCount;
-                const bool bOlder = s_szOldest[0] == '\0' || st.st_mtim.tv_sec < oldest.tv_sec ||
-                                    (st.st_mtim.tv_sec == oldest.tv_sec &&
-                                     (st.st_mtim.tv_nsec < oldest.tv_nsec ||
-                                      (st.st_mtim.tv_nsec == oldest.tv_nsec && std::strcmp(pEntry->d_name, s_szOldest) < 0)));
+                const bool bOlder =
+                    s_szOldest[0] == '\0' || st.st_mtim.tv_sec < oldest.tv_sec ||
+                    (st.st_mtim.tv_sec == oldest.tv_sec &&
+                     (st.st_mtim.tv_nsec < oldest.tv_nsec ||
+                      (st.st_mtim.tv_nsec == oldest.tv_nsec && std::strcmp(pEntry->d_name, s_szOldest) < 0)));
                 if (bOlder && std::strlen(pEntry->d_name) < sizeof(s_szOldest))
                 {
                     oldest = st.st_mtim;

@@ -31,7 +31,9 @@ std::wstring Reason(const char* szWhat, int nErrno)
 bool ServiceAccountIds(uid_t& nUid, gid_t& nGid)
 {
     std::vector<char> buf(16384);
-    struct passwd pw{};
+    struct passwd pw
+    {
+    };
     struct passwd* pResult = nullptr;
     if (::getpwnam_r(kServiceAccountName, &pw, buf.data(), buf.size(), &pResult) != 0 || pResult == nullptr)
     {
@@ -41,7 +43,9 @@ bool ServiceAccountIds(uid_t& nUid, gid_t& nGid)
     nGid = pw.pw_gid;
     // The account's group is the group of that name; a user without it keeps its primary group.
     std::vector<char> gbuf(16384);
-    struct group gr{};
+    struct group gr
+    {
+    };
     struct group* pGroup = nullptr;
     if (::getgrnam_r(kServiceAccountName, &gr, gbuf.data(), gbuf.size(), &pGroup) == 0 && pGroup != nullptr)
     {
@@ -59,7 +63,9 @@ bool IsServiceGroupMember(uid_t nUid)
         return false;
     }
     std::vector<char> buf(16384);
-    struct passwd pw{};
+    struct passwd pw
+    {
+    };
     struct passwd* pResult = nullptr;
     if (::getpwuid_r(nUid, &pw, buf.data(), buf.size(), &pResult) != 0 || pResult == nullptr)
     {
@@ -121,7 +127,9 @@ EAccountSwitch SwitchToServiceAccount(const std::wstring& szDataDirectory, std::
     {
         szData.pop_back();
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(szData.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != nUid)
     {
         return EAccountSwitch::Kept;
@@ -146,8 +154,8 @@ EAccountSwitch SwitchToServiceAccount(const std::wstring& szDataDirectory, std::
     // Irrevocable: every id is the account's and root cannot be had back.
     uid_t r = 0, e = 0, s = 0;
     gid_t rg = 0, eg = 0, sg = 0;
-    if (::getresuid(&r, &e, &s) != 0 || r != nUid || e != nUid || s != nUid || ::getresgid(&rg, &eg, &sg) != 0 ||
-        rg != nGid || eg != nGid || sg != nGid)
+    if (::getresuid(&r, &e, &s) != 0 || r != nUid || e != nUid || s != nUid ||
+        ::getresgid(&rg, &eg, &sg) != 0 || rg != nGid || eg != nGid || sg != nGid)
     {
         szError = L"the account's ids did not all take";
         return EAccountSwitch::Failed;

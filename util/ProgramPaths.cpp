@@ -30,8 +30,9 @@ std::wstring ReadDataDirectory()
     if (!platform::ReadTrustedFile(szPointer, ExecutablePath(), szBytes))
     {
         if (platform::GetLastError() != platform::kErrorFileNotFound)
-            std::fprintf(stderr, "%s is not trusted (it must be a regular file of root's, writable by its owner "
-                                 "alone); the data folder is the executable's.\n",
+            std::fprintf(stderr,
+                         "%s is not trusted (it must be a regular file of root's, writable by its owner "
+                         "alone); the data folder is the executable's.\n",
                          utf8_conversion::Encode(szPointer).c_str());
         return std::wstring();
     }
@@ -39,8 +40,9 @@ std::wstring ReadDataDirectory()
     while (!szLine.empty() && (szLine.back() == '\r' || szLine.back() == ' ' || szLine.back() == '\t'))
         szLine.pop_back();
     std::wstring szFolder = platform::WidePath(szLine);
-    const bool bAbsolute = (!szFolder.empty() && szFolder[0] == platform::kPathSeparator) ||
-                           (szFolder.size() > 2 && szFolder[1] == L':' && szFolder[2] == platform::kPathSeparator);
+    const bool bAbsolute =
+        (!szFolder.empty() && szFolder[0] == platform::kPathSeparator) ||
+        (szFolder.size() > 2 && szFolder[1] == L':' && szFolder[2] == platform::kPathSeparator);
     if (!bAbsolute)
     {
         std::fprintf(stderr, "%s does not name an absolute folder; the data folder is the executable's.\n",

@@ -173,7 +173,8 @@ TEST_F(CrashDumpTest, NullWriteAndAbortGiveDumpsThatLldbReads)
     const std::vector<uint32_t> types = StreamTypes(dumps[0]);
     EXPECT_EQ(types.size(), 7u);
     EXPECT_EQ(std::count(types.begin(), types.end(), 9u), 0) << "no full memory for type 0";
-    EXPECT_EQ(fs::status(dumps[0]).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(dumps[0]).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(fs::status(m_dir / "dumps").permissions() & fs::perms::all, fs::perms::owner_all);
 
     std::string szOutput = Lldb(dumps[0]);
@@ -246,7 +247,8 @@ TEST_F(CrashDumpTest, OnlyTheNewestDumpsAreKept)
     const auto old = fs::file_time_type::clock::now() - 48h;
     for (int i = 0; i < 6; ++i)
     {
-        const fs::path dump = m_dir / "dumps" / ("coredump-1-1-2020010100000000" + std::to_string(i) + ".dmp");
+        const fs::path dump =
+            m_dir / "dumps" / ("coredump-1-1-2020010100000000" + std::to_string(i) + ".dmp");
         tests::WriteFile(dump, "old");
         fs::last_write_time(dump, old + std::chrono::minutes(i));
     }

@@ -21,15 +21,15 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -264,12 +264,14 @@ TEST(CLoggerDefaults, TheDataFolderNamedBesideTheExecutableHoldsTheLog)
     tests::WriteFile(dir.Path() / "bin/tarvik.datadir", (dir.Path() / "data").string() + "\n");
     fs::permissions(dir.Path() / "bin/tarvik.datadir", fs::perms::owner_read | fs::perms::owner_write);
 
-    EXPECT_EQ(CTestProcess::Output({probe.string(), "--default"}), (dir.Path() / "data/probe.log").string() + "\n");
+    EXPECT_EQ(CTestProcess::Output({probe.string(), "--default"}),
+              (dir.Path() / "data/probe.log").string() + "\n");
     EXPECT_NE(tests::ReadFile(dir.Path() / "data/probe.log").find("default log"), std::string::npos);
 
     // Writable by its group: not trusted, the executable's folder is used.
     fs::permissions(dir.Path() / "bin/tarvik.datadir", fs::perms::group_write, fs::perm_options::add);
-    EXPECT_EQ(CTestProcess::Output({probe.string(), "--default"}), (dir.Path() / "bin/probe.log").string() + "\n");
+    EXPECT_EQ(CTestProcess::Output({probe.string(), "--default"}),
+              (dir.Path() / "bin/probe.log").string() + "\n");
 }
 
 TEST(CLoggerDefaults, LogLiesBesideTheExecutable)

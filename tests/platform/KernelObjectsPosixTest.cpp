@@ -70,7 +70,8 @@ TEST_F(KernelObjectsPosixTest, NamedObjectsAreTheAccountsAloneAndOthersObjectsAr
     {
         SProcessInfo info;
         EXPECT_TRUE(CreateProcessFromCommandLine(
-            WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " + szHelper + " " + szArguments),
+            WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " + szHelper + " " +
+                     szArguments),
             info));
         m_helpers.push_back(info.nProcessId);
         uint32_t nCode = 99;
@@ -85,10 +86,10 @@ TEST_F(KernelObjectsPosixTest, NamedObjectsAreTheAccountsAloneAndOthersObjectsAr
     // ... and an object nobody made first (it would hold or set it) is refused, not trusted.
     const std::string szReady = ObjectFile("ready-nobody");
     SProcessInfo holder;
-    ASSERT_TRUE(CreateProcessFromCommandLine(
-        WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " + szHelper +
-                 " hold-event Global\\planted " + szReady),
-        holder));
+    ASSERT_TRUE(
+        CreateProcessFromCommandLine(WidePath("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                              szHelper + " hold-event Global\\planted " + szReady),
+                                     holder));
     m_helpers.push_back(holder.nProcessId);
     for (int i = 0; i < 500 && !std::filesystem::exists(szReady); ++i)
         ::usleep(10000);
@@ -134,7 +135,9 @@ TEST_F(KernelObjectsPosixTest, CreateGivesUpWhenAnotherProcessKeepsTheObjectInIt
     CloseHandleObject(h);
     const int fd = ::open(ObjectFile("Global%5Cgated").c_str(), O_RDWR);
     ASSERT_GE(fd, 0);
-    struct flock fl{};
+    struct flock fl
+    {
+    };
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = 0;
