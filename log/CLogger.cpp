@@ -14,6 +14,8 @@
 #include "util/utf8_conversion.h"
 
 #include <atomic>
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cwchar>
 #include <map>
@@ -136,7 +138,19 @@ void CLogger::Log(int32_t nCode, const std::wstring& szMessage) const
     // freshly rotated backup is never deleted by a second rotation. The lock is only tried for a
     // moment: whoever holds it (another process may keep a lock on any file it can read) delays the
     // rotation to a later record and never stops the writer.
-    if (file.IsOpen() && (!file.TryLock(kRotateLockWaitMs) || !file.IsAt(m_szLogPath)))
+    // After a try that found the lock held, the records of the next second only try once, so that a
+    // lock kept for good costs each record nothing.
+    static std::atomic<int64_t> s_nLockMissedAt{INT64_MIN / 2};
+    const int64_t nNow = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now().time_since_epoch())
+                             .count();
+    const uint32_t nWaitMs = nNow - s_nLockMissedAt.load() < 1000 ? 0 : kRotateLockWaitMs;
+    if (file.IsOpen() && !file.TryLock(nWaitMs))
+    {
+        s_nLockMissedAt.store(nNow);
+        return;
+    }
+    if (file.IsOpen() && !file.IsAt(m_szLogPath))
         return;
     Rotate();
     file.Close();
