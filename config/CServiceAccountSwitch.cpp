@@ -5,13 +5,20 @@
 // Initialisation order (GCC init priorities, lowest first): 101 the crash dump handler (log/), 102
 // this switch, then every static object without a priority (the quit-request hook and the engine of
 // main.cpp, in that order).
+//
+// One start keeps root: the uninstall switch with an uninstall entry to run, since removing the
+// package needs root. Its settings load opens the data folder's files without following links, so
+// the group's files cannot turn it against others.
+#include "platform/Process.h"
 #include "platform/ServiceAccount.h"
+#include "shell/CUninstall.h"
 #include "util/ProgramPaths.h"
 #include "util/utf8_conversion.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -20,6 +27,10 @@ struct SServiceAccountSwitch
 {
     SServiceAccountSwitch()
     {
+        std::vector<std::wstring> arguments;
+        if (platform::GetOwnArguments(arguments) && CUninstall::HasUninstallSwitch(arguments) &&
+            !CUninstall().FindUninstallCommand().empty())
+            return;
         std::wstring szError;
         if (platform::SwitchToServiceAccount(DataDirectory(), szError) != platform::EAccountSwitch::Failed)
             return;

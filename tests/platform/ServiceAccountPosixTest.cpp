@@ -12,10 +12,15 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 using namespace platform;
@@ -106,4 +111,66 @@ TEST(ServiceAccountPosixTest, RootSwitchesToTheAccountForItsDataFolderForGood)
             return 0;
         });
     EXPECT_EQ(nResult, 0);
+}
+
+// The service program, installed the package's way (a data folder of the account's named beside the
+// executable), started by root: it runs, logs and ends as the account.
+TEST(ServiceAccountPosixTest, TheServiceProgramGivesRootUpForTheInstalledDataFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    CIsolatedEnvironment environment(CIsolatedEnvironment::kHeadless);
+    CServiceAccountForTest account;
+    ASSERT_TRUE(account.Exists());
+    const uid_t nUid = ::getpwnam(kServiceAccountName)->pw_uid;
+    const gid_t nGid = ::getgrnam(kServiceAccountName)->gr_gid;
+
+    CTempDir dir("installed");
+    const std::filesystem::path bin = dir.Path() / "bin";
+    const std::filesystem::path data = dir.Path() / "data";
+    const std::filesystem::path objects = dir.Path() / "objects";
+    std::filesystem::create_directories(bin);
+    for (const auto& folder : {data, objects})
+    {
+        std::filesystem::create_directories(folder);
+        ASSERT_EQ(::chown(folder.c_str(), nUid, nGid), 0);
+        ::chmod(folder.c_str(), 0770);
+    }
+    ::chmod(dir.Path().c_str(), 0711);
+    std::filesystem::copy_file(std::filesystem::path(TARVIK_BIN_DIR) / "tarvik", bin / "tarvik");
+    {
+        std::ofstream(bin / "tarvik.datadir") << data.string() << "\n";
+    }
+    ::chmod((bin / "tarvik.datadir").c_str(), 0644);
+
+    CTestProcess service;
+    CTestProcess::SOptions options;
+    options.m_environment = {{"TARVIK_OBJECTS_DIR", objects.string()}};
+    options.m_bQuietErrors = true;
+    ASSERT_TRUE(service.Start({(bin / "tarvik").string(), "-autostart"}, options)) << service.Error();
+    bool bStarted = false;
+    for (int i = 0; i < 3000 && !bStarted; ++i)
+    {
+        std::ifstream log(data / "tarvik.log");
+        std::string szLog((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+        bStarted = szLog.find("service started") != std::string::npos;
+        if (!bStarted)
+            ::usleep(10000);
+    }
+    ASSERT_TRUE(bStarted);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat((data / "tarvik.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, nUid) << "the log was made by the account";
+    std::ifstream status("/proc/" + std::to_string(service.Pid()) + "/status");
+    std::string szLine;
+    while (std::getline(status, szLine) && szLine.rfind("Uid:", 0) != 0)
+    {
+    }
+    const std::string szId = std::to_string(nUid);
+    EXPECT_EQ(szLine, "Uid:\t" + szId + "\t" + szId + "\t" + szId + "\t" + szId);
+    EXPECT_FALSE(std::filesystem::exists(bin / "tarvik.log")) << "nothing beside the executable";
+    service.Signal(SIGTERM);
+    EXPECT_EQ(service.Wait(), 0);
 }

@@ -33,9 +33,11 @@ foreach(t test_platform_kernel_objects test_platform_process)
   add_dependencies(${t} tarvik_platform_helper)
   target_compile_definitions(${t} PRIVATE TARVIK_PLATFORM_HELPER="$<TARGET_FILE:tarvik_platform_helper>")
 endforeach()
-# The service account: the check and the switch from root. The switch test may create the machine's
+# The service account: the check, the switch from root, and the service program's own switch. The
+# switch tests may create the machine's
 # account "tarvik" for a moment, so it runs alone.
 tarvik_add_platform_test(test_platform_service_account ServiceAccount PROPERTIES RUN_SERIAL TRUE)
+add_dependencies(test_platform_service_account tarvik)
 # Files of the data folder: no links followed, single-link regular files only.
 tarvik_add_platform_test(test_platform_data_file DataFile)
 # Bounded reads of regular files and file times.
