@@ -702,6 +702,10 @@ int OpenShared(const std::string& szPath, bool bFifo)
         }
         if (fd < 0)
         {
+            if (errno == ELOOP)
+            {
+                errno = EACCES; // a symbolic link under the name: refused like any foreign object
+            }
             return -1;
         }
     }

@@ -114,7 +114,9 @@ TEST_F(KernelObjectsPosixTest, LinksPlantedUnderAnObjectsNameAreRefusedAndLeftAl
     EXPECT_EQ(CreateNamedMutexObject(L"Global\\hard", false), kInvalidHandle);
     EXPECT_EQ(GetLastError(), kErrorAccessDenied);
     EXPECT_EQ(CreateNamedEventObject(L"Global\\soft", true, false), kInvalidHandle);
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
     EXPECT_EQ(CreateNamedEventObject(L"Global\\fifo", true, false), kInvalidHandle);
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
 
     struct stat st
     {
