@@ -1,6 +1,7 @@
 // The service program: the static engine and the start-up of the tray program or the headless service.
 #include "engine/CFMonitorApp.h"
 #include "platform/ThreadMessages.h"
+#include "shell/CInfoSwitches.h"
 #include "shell/CTarvikApp.h"
 
 namespace
@@ -10,6 +11,10 @@ namespace
 // request (SIGTERM, SIGINT) from here on ends the program cleanly, with the settings saved.
 const bool g_bQuitHooked = platform::InstallQuitRequestHandler();
 
+// --help and --version print their text and end the process here, before the engine below loads the
+// settings or anything claims the instance.
+const bool g_bNoInfoSwitch = !CInfoSwitches::HandleOwnArguments();
+
 // Built before main runs (it loads the settings) and destroyed after it returns (it saves them).
 CFMonitorApp g_engine;
 
@@ -18,6 +23,7 @@ CFMonitorApp g_engine;
 int main(int argc, char** argv)
 {
     (void)g_bQuitHooked;
+    (void)g_bNoInfoSwitch;
     CTarvikApp app(&g_engine, argc, argv);
     return app.Run();
 }
