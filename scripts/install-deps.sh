@@ -15,6 +15,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix
   lldb
   qt6-base-dev libxcb1-dev xvfb trayer xdotool imagemagick x11-utils
+  dbus-daemon libglib2.0-bin haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # Compiles, syntax only, for 64-bit Windows with MinGW-w64: every portable platform contract
 # (platform/*.h but the Linux-only *_posix.h) and every source file of the folders above platform/
 # that must stay free of system headers (config, engine, log, mail, util, watch; their *_posix files
-# excepted). A generated file then includes platform/Windows_win.h before every contract header and
+# excepted), and the part of shell/ without Qt or X11 (start-up, the headless loop, the tray module's
+# loader, the uninstall; main.cpp too). A generated file then includes platform/Windows_win.h before every contract header and
 # fails on any contract name that <windows.h> still defines as a macro.
 #
 # Usage: scripts/windows-syntax-check.sh        (exit status 0 when every file passes)
@@ -29,6 +30,16 @@ for dir in config engine log mail util watch; do
   for f in "$dir"/*.h "$dir"/*.cpp; do
     case "$f" in *_posix.h | *_posix.cpp) ;; *) files+=("$f") ;; esac
   done
+done
+# shell/: a file is desktop code when it includes a Qt or xcb header, or a shell header that is.
+desktop=$(grep -lE '#include <(Q|xcb/)' shell/*.h shell/*.cpp | tr '\n' ' ' || true)
+for _ in 1 2 3; do
+  for h in $desktop; do
+    case "$h" in *.h) desktop="$desktop $(grep -lF "#include \"$h\"" shell/*.h shell/*.cpp | tr '\n' ' ' || true)" ;; esac
+  done
+done
+for f in shell/*.h shell/*.cpp; do
+  case " $desktop " in *" $f "*) ;; *) case "$f" in *_posix.* | *_xcb.*) ;; *) files+=("$f") ;; esac ;; esac
 done
 
 # Every identifier the contracts declare (functions, types, constants) must be free of macros once

@@ -8,14 +8,9 @@
 #include "platform/ServiceAccount.h"
 #include "platform/ThreadMessages.h"
 #include "shell/CHeadlessApp.h"
-#include "shell/CQtMessageBoxPresenter.h"
-#include "shell/CTarvikDlg.h"
+#include "shell/CTrayModule.h"
 #include "shell/CUninstall.h"
-
-#include <QApplication>
-#include <QSocketNotifier>
-
-#include <xcb/xcb.h>
+#include "shell/ITrayProgram.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -30,14 +25,6 @@ std::wstring Lower(std::wstring sz)
         ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
     return sz;
 }
-
-bool IsSet(const char* szName)
-{
-    const char* szValue = std::getenv(szName);
-    return szValue != nullptr && *szValue != '\0';
-}
-
-CQtMessageBoxPresenter g_presenter;
 
 } // namespace
 
@@ -61,32 +48,21 @@ CTarvikApp::CTarvikApp(CFMonitorApp* pEngine, int& argc, char** argv)
     }
 }
 
-CTarvikApp::~CTarvikApp()
-{
-    m_pDialog.reset();
-    if (m_pQtApp)
-        platform::SetMessageBoxPresenter(nullptr);
-}
+CTarvikApp::~CTarvikApp() = default;
 
 bool CTarvikApp::IsAutostart(const std::wstring& szCommandLine)
 {
     return Lower(szCommandLine).find(L"-autostart") != std::wstring::npos;
 }
 
-bool CTarvikApp::WantsDesktop()
+std::unique_ptr<ITrayProgram> CTarvikApp::OpenDesktop()
 {
     if (platform::IsHeadless())
-        return false;
-    if (IsSet("QT_QPA_PLATFORM") || !IsSet("DISPLAY"))
-        return true; // a platform chosen by hand, or Wayland
-    // A display that cannot be reached would end the program inside Qt; run headless instead.
-    xcb_connection_t* pConnection = xcb_connect(nullptr, nullptr);
-    const bool bReachable = xcb_connection_has_error(pConnection) == 0;
-    xcb_disconnect(pConnection);
-    if (!bReachable)
-        std::fprintf(stderr, "tarvik: the display %s cannot be reached; running without a desktop\n",
-                     std::getenv("DISPLAY"));
-    return bReachable;
+        return nullptr; // nothing to load: no display set, or TARVIK_HEADLESS=1
+    std::unique_ptr<ITrayProgram> pTray = CTrayModule::Load();
+    if (pTray && !pTray->DisplayReachable())
+        pTray.reset();
+    return pTray;
 }
 
 bool CTarvikApp::WarnUser()
@@ -132,76 +108,26 @@ int CTarvikApp::Run()
     platform::CreateMessageQueue();
     if (platform::QuitRequested())
         return 0;
-    if (WantsDesktop())
-        return RunDesktop();
+    m_pTray = OpenDesktop();
+    if (m_pTray)
+        m_pTray->Open(m_nArgc, m_pArgv); // from here on message boxes are dialogs
 
     if (!WarnUser() || platform::QuitRequested())
         return 0;
     if (!ClaimInstance() || platform::QuitRequested())
         return 0;
+    if (m_pTray)
+        m_pTray->ShowTray(m_pEngine);
     m_pEngine->Run();
     m_bEngineStarted = true;
-    CHeadlessApp::RunMessageLoop();
-    m_pEngine->SignalQuit();
-    m_pEngine->Stop();
-    return 0;
-}
-
-int CTarvikApp::RunDesktop()
-{
-    m_pQtApp = std::make_unique<QApplication>(m_nArgc, m_pArgv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Nordal"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tarvik"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(CTarvikDlg::ProgramIcon());
-    platform::SetMessageBoxPresenter(&g_presenter);
-
-    // The engine's heartbeats, its close request and quit requests reach the loop through the queue's
-    // handle: no timer wakes the idle program.
-    m_pQueueNotifier = new QSocketNotifier(static_cast<qintptr>(platform::QueueWaitHandle()),
-                                           QSocketNotifier::Read, m_pQtApp.get());
-    QObject::connect(m_pQueueNotifier, &QSocketNotifier::activated, m_pQtApp.get(),
-                     [this]() { OnThreadMessages(); });
-
-    if (!WarnUser() || platform::QuitRequested())
-        return 0;
-    if (!ClaimInstance() || platform::QuitRequested())
-        return 0;
-
-    m_pDialog = std::make_unique<CTarvikDlg>(m_pEngine);
-    m_pEngine->Run();
-    m_bEngineStarted = true;
-    if (!platform::QuitRequested())
-        m_pQtApp->exec();
+    if (!m_pTray)
+        CHeadlessApp::RunMessageLoop();
+    else if (!platform::QuitRequested())
+        m_pTray->RunLoop();
 
     m_pEngine->SignalQuit();
     m_pEngine->Stop();
-    m_pDialog.reset(); // removes the tray icon
+    if (m_pTray)
+        m_pTray->Close(); // removes the tray icon
     return 0;
-}
-
-void CTarvikApp::OnThreadMessages()
-{
-    platform::SThreadMessage msg;
-    for (;;)
-    {
-        const int nResult = platform::PeekThreadMessage(msg);
-        if (nResult < 0)
-            return;
-        if (nResult == 0)
-        {
-            QCoreApplication::exit(static_cast<int>(msg.wParam)); // quit message or quit request
-            return;
-        }
-        if (msg.nMessage == WM_ENGINE_HEARTBEAT)
-        {
-            if (m_pDialog)
-                m_pDialog->AddTrayIcon(); // brings back an icon that is gone; a shown one stays
-        }
-        else if (msg.nMessage == platform::kWmClose)
-        {
-            QCoreApplication::exit(0); // another process asked this instance to quit
-            return;
-        }
-    }
 }

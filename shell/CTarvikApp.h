@@ -1,6 +1,7 @@
 // The application object of tarvik: start-up (the user check, the single-instance claim, the tray
 // dialog on a desktop), the engine's start, the main thread's loop, and the clean end. With a display
-// it is the tray program; without one the headless service.
+// and the tray module installed it is the tray program; otherwise the headless service. Links no
+// desktop library: the tray program lives in the module (shell/ITrayProgram.h).
 #pragma once
 
 #include "shell/IUninstall.h"
@@ -9,9 +10,7 @@
 #include <string>
 
 class CFMonitorApp;
-class CTarvikDlg;
-class QApplication;
-class QSocketNotifier;
+class ITrayProgram;
 
 class CTarvikApp : public IUninstall
 {
@@ -29,9 +28,10 @@ public:
 
     // True when "-autostart" occurs anywhere in the command line, in any letter case.
     static bool IsAutostart(const std::wstring& szCommandLine);
-    // True when this process should be the tray program: a display is set and reachable, and
-    // TARVIK_HEADLESS is not 1.
-    static bool WantsDesktop();
+    // The tray program when this process should be one: TARVIK_HEADLESS is not 1, a display is set
+    // and reachable, and the tray module loads. Otherwise nullptr (said on standard error when a
+    // display is set but cannot be used).
+    static std::unique_ptr<ITrayProgram> OpenDesktop();
 
     // Deletes the autostart value and claims the instance quietly; when another instance holds it,
     // asks that one to quit.
@@ -41,12 +41,8 @@ public:
     static const wchar_t* const kWarningText;
 
     const std::wstring& CommandLine() const { return m_szCommandLine; }
-    CTarvikDlg* Dialog() const { return m_pDialog.get(); }
 
 private:
-    int RunDesktop();
-    // Takes every message of the main thread's queue (the notifier on its handle fired).
-    void OnThreadMessages();
     bool WarnUser();
     // Claims the single instance unless an uninstall that could not run has claimed it already.
     bool ClaimInstance();
@@ -55,9 +51,7 @@ private:
     int& m_nArgc;
     char** m_pArgv;
     std::wstring m_szCommandLine;
-    std::unique_ptr<QApplication> m_pQtApp;
-    std::unique_ptr<CTarvikDlg> m_pDialog;
-    QSocketNotifier* m_pQueueNotifier = nullptr;
+    std::unique_ptr<ITrayProgram> m_pTray; // null when headless
     bool m_bEngineStarted = false;
     bool m_bInstanceClaimed = false; // by PrepareUninstall, for a start that goes on after it
 };

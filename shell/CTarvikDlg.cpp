@@ -1,70 +1,60 @@
-// The settings form, the tray menu's commands and the test mail.
+// The settings form and the test mail.
 #include "shell/CTarvikDlg.h"
 
 #include "config/CFMParams.h"
 #include "engine/CFMonitorApp.h"
-#include "log/CLogger.h"
 #include "mail/CMIMEMessage.h"
 #include "mail/CSmtpClient.h"
 #include "platform/MessageBox.h"
 #include "shell/CBrowseForFolder.h"
-#include "util/ProgramPaths.h"
+#include "shell/CTarvikMenu.h"
+#include "util/CFileOps.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDialogButtonBox>
 #include <QEventLoop>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTimer>
+#include <QThreadPool>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
 const wchar_t* const CTarvikDlg::kCaption = L" Veltrane document monitoring service settings";
 const wchar_t* const CTarvikDlg::kTrayTip = L"Veltrane document monitoring service is running ...";
 const wchar_t* const CTarvikDlg::kTestSubject = L"Veltrane document monitoring service test message";
 
+// In the order of the form's fill and of OK.
+const CTarvikDlg::SBinding CTarvikDlg::kBindings[] = {
+    {SBinding::EKind::Number, &CTarvikDlg::m_pAttemptTimeout, nullptr, &CFMParams::m_nAttemptTimeout,
+     nullptr},
+    {SBinding::EKind::Folder, &CTarvikDlg::m_pTxtInDir, nullptr, nullptr, &CFMParams::m_szTxtInDir},
+    {SBinding::EKind::Folder, &CTarvikDlg::m_pTxtOutDir, nullptr, nullptr, &CFMParams::m_szTxtOutDir},
+    {SBinding::EKind::Folder, &CTarvikDlg::m_pPdfDefDir, nullptr, nullptr, &CFMParams::m_szPdfDefDir},
+    {SBinding::EKind::Number, &CTarvikDlg::m_pAttempts, nullptr, &CFMParams::m_nAttempts, nullptr},
+    {SBinding::EKind::Flag, nullptr, &CTarvikDlg::m_pMoveErr, &CFMParams::m_bMoveErr, nullptr},
+    {SBinding::EKind::Folder, &CTarvikDlg::m_pTxtErrDir, nullptr, nullptr, &CFMParams::m_szTxtErrDir},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pDefEmail, nullptr, nullptr, &CFMParams::m_szDefEmail},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pSmtpServer, nullptr, nullptr, &CFMParams::m_szEmSmtpServer},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pSenderEmail, nullptr, nullptr, &CFMParams::m_szEmSenderEmail},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pSenderName, nullptr, nullptr, &CFMParams::m_szEmSenderName},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pSubject, nullptr, nullptr, &CFMParams::m_szEmSubject},
+    {SBinding::EKind::Number, &CTarvikDlg::m_pPort, nullptr, &CFMParams::m_nEmPort, nullptr},
+};
+
 namespace
 {
 
-enum : int
-{
-    kTxtInDir = 1000,
-    kTxtInBrowse = 1001,
-    kAttemptTimeout = 1003,
-    kTxtOutDir = 1006,
-    kTxtOutBrowse = 1007,
-    kPdfDefDir = 1009,
-    kPdfDefBrowse = 1010,
-    kAttempts = 1011,
-    kDefEmail = 1012,
-    kMoveErr = 1014,
-    kTxtErrDir = 1015,
-    kTxtErrBrowse = 1016,
-    kTxtErrLabel = 1017,
-    kSendTest = 1270,
-    kSubject = 1261,
-    kPort = 1286,
-    kSenderEmail = 1038,
-    kSmtpServer = 1354,
-    kSenderName = 1355,
-    kOk = 1,
-    kCancel = 2,
-};
-
-// What the test mail needs, shared by the form and the thread that runs the SMTP dialogue; the
-// thread touches nothing else, so the form may stop waiting for it at any time.
+// What the test mail needs and what it gives back; the worker that runs the SMTP dialogue touches
+// nothing else, so the form may stop waiting for it at any time.
 struct SMailJob
 {
     std::wstring m_szRecipient;
@@ -74,7 +64,6 @@ struct SMailJob
     int32_t m_nPort = 0;
     bool m_bDelivered = false;
     std::wstring m_szError;
-    std::atomic<bool> m_bDone{false};
 };
 
 void RunMailJob(const std::shared_ptr<SMailJob>& pJob)
@@ -93,7 +82,14 @@ void RunMailJob(const std::shared_ptr<SMailJob>& pJob)
     client.Message()->BuildMessage();
     pJob->m_bDelivered = client.Send();
     pJob->m_szError = client.LastError();
-    pJob->m_bDone.store(true);
+}
+
+// The test mail's worker threads. Never deleted: a send still running when the program ends (the
+// user exited while the server kept silent) is let go of instead of holding up the exit.
+QThreadPool& MailPool()
+{
+    static QThreadPool* s_pPool = new QThreadPool;
+    return *s_pPool;
 }
 
 QLineEdit* MakeField(int nId, const QString& szLabel, bool bDigitsOnly, QWidget* pParent)
@@ -133,7 +129,7 @@ CTarvikDlg::CTarvikDlg(CFMonitorApp* pEngine, QWidget* pParent)
     FillFromSettings();
     SetTrayIcon(ProgramIcon());
     SetTrayTip(Text(kTrayTip));
-    BuildMenu();
+    m_pMenu = new CTarvikMenu(TrayMenu(), m_pEngine, this);
     AddTrayIcon();
 }
 
@@ -141,7 +137,7 @@ CTarvikDlg::~CTarvikDlg() = default;
 
 static void InitResources()
 {
-    Q_INIT_RESOURCE(tarvik); // the icons live in this static library
+    Q_INIT_RESOURCE(tarvik); // the icons are compiled into this module
 }
 
 QIcon CTarvikDlg::ProgramIcon()
@@ -162,30 +158,35 @@ void CTarvikDlg::BuildForm()
     auto* pDirGrid = new QGridLayout(pDirs);
     struct SDirRow
     {
+        QLineEdit* CTarvikDlg::*pField;
+        QPushButton* CTarvikDlg::*pBrowse;
         int nField;
         int nBrowse;
         const char* szLabel;
         const char* szWord;
     };
     const SDirRow dirs[] = {
-        {kTxtInDir, kTxtInBrowse, "Temporary TXT files location:", "Incoming TXT"},
-        {kTxtOutDir, kTxtOutBrowse, "Outgoing TXT files location:", "Outgoing TXT"},
-        {kPdfDefDir, kPdfDefBrowse, "Default PDF files location:", "Default PDF"},
+        {&CTarvikDlg::m_pTxtInDir, &CTarvikDlg::m_pTxtInBrowse, 1000, 1001,
+         "Temporary TXT files location:", "Incoming TXT"},
+        {&CTarvikDlg::m_pTxtOutDir, &CTarvikDlg::m_pTxtOutBrowse, 1006, 1007,
+         "Outgoing TXT files location:", "Outgoing TXT"},
+        {&CTarvikDlg::m_pPdfDefDir, &CTarvikDlg::m_pPdfDefBrowse, 1009, 1010,
+         "Default PDF files location:", "Default PDF"},
     };
     int nRow = 0;
     for (const SDirRow& row : dirs)
     {
         const QString szLabel = QString::fromLatin1(row.szLabel);
+        const QString szWord = QString::fromLatin1(row.szWord);
         pDirGrid->addWidget(new QLabel(szLabel, pDirs), nRow, 0);
         QLineEdit* pField = MakeField(row.nField, szLabel, false, pDirs);
         pField->setMinimumWidth(280);
+        this->*row.pField = pField;
         pDirGrid->addWidget(pField, nRow, 1);
-        QPushButton* pBrowse =
-            MakeButton(row.nBrowse, QStringLiteral("..."), QString::fromLatin1(row.szWord), pDirs);
-        const int nField = row.nField;
-        const QString szWord = QString::fromLatin1(row.szWord);
+        QPushButton* pBrowse = MakeButton(row.nBrowse, QStringLiteral("..."), szWord, pDirs);
+        this->*row.pBrowse = pBrowse;
         connect(pBrowse, &QPushButton::clicked, this,
-                [this, nField, szWord]() { BrowseForField(nField, szWord); });
+                [this, pField, szWord]() { BrowseForField(pField, szWord); });
         pDirGrid->addWidget(pBrowse, nRow, 2);
         ++nRow;
     }
@@ -193,39 +194,42 @@ void CTarvikDlg::BuildForm()
 
     auto* pValid = new QGroupBox(QStringLiteral("Validation Settings"), this);
     auto* pValidGrid = new QGridLayout(pValid);
-    pValidGrid->addWidget(new QLabel(QStringLiteral("PDF file detecting timeout:"), pValid), 0, 0);
+    const QString szTimeout = QStringLiteral("PDF file detecting timeout:");
+    pValidGrid->addWidget(new QLabel(szTimeout, pValid), 0, 0);
     auto* pTimeoutRow = new QHBoxLayout;
-    pTimeoutRow->addWidget(
-        MakeField(kAttemptTimeout, QStringLiteral("PDF file detecting timeout:"), true, pValid));
+    m_pAttemptTimeout = MakeField(1003, szTimeout, true, pValid);
+    pTimeoutRow->addWidget(m_pAttemptTimeout);
     pTimeoutRow->addWidget(new QLabel(QStringLiteral("seconds."), pValid));
     pTimeoutRow->addStretch(1);
     pValidGrid->addLayout(pTimeoutRow, 0, 1, 1, 2);
-    pValidGrid->addWidget(new QLabel(QStringLiteral("PDF file validation attempts:"), pValid), 1, 0);
-    pValidGrid->addWidget(
-        MakeField(kAttempts, QStringLiteral("PDF file validation attempts:"), false, pValid), 1, 1);
+    const QString szAttempts = QStringLiteral("PDF file validation attempts:");
+    pValidGrid->addWidget(new QLabel(szAttempts, pValid), 1, 0);
+    m_pAttempts = MakeField(1011, szAttempts, false, pValid);
+    pValidGrid->addWidget(m_pAttempts, 1, 1);
     const QString szMoveErr =
         QStringLiteral("Don't delete erroneous TXT files, but move them to a special directory");
-    auto* pMoveErr = new QCheckBox(szMoveErr, pValid);
-    pMoveErr->setObjectName(QString::number(kMoveErr));
-    pMoveErr->setAccessibleName(szMoveErr);
-    connect(pMoveErr, &QCheckBox::toggled, this, [this]() { OnMoveErrToggled(); });
-    pValidGrid->addWidget(pMoveErr, 2, 0, 1, 3);
+    m_pMoveErr = new QCheckBox(szMoveErr, pValid);
+    m_pMoveErr->setObjectName(QStringLiteral("1014"));
+    m_pMoveErr->setAccessibleName(szMoveErr);
+    connect(m_pMoveErr, &QCheckBox::toggled, this, [this]() { OnMoveErrToggled(); });
+    pValidGrid->addWidget(m_pMoveErr, 2, 0, 1, 3);
     const QString szErrLabel = QStringLiteral("Erroneous TXT files location:");
-    auto* pErrLabel = new QLabel(szErrLabel, pValid);
-    pErrLabel->setObjectName(QString::number(kTxtErrLabel));
-    pValidGrid->addWidget(pErrLabel, 3, 0);
-    pValidGrid->addWidget(MakeField(kTxtErrDir, szErrLabel, false, pValid), 3, 1);
-    QPushButton* pErrBrowse =
-        MakeButton(kTxtErrBrowse, QStringLiteral("..."), QStringLiteral("Erroneous TXT"), pValid);
-    connect(pErrBrowse, &QPushButton::clicked, this,
-            [this]() { BrowseForField(kTxtErrDir, QStringLiteral("Erroneous TXT")); });
-    pValidGrid->addWidget(pErrBrowse, 3, 2);
+    m_pTxtErrLabel = new QLabel(szErrLabel, pValid);
+    m_pTxtErrLabel->setObjectName(QStringLiteral("1017"));
+    pValidGrid->addWidget(m_pTxtErrLabel, 3, 0);
+    m_pTxtErrDir = MakeField(1015, szErrLabel, false, pValid);
+    pValidGrid->addWidget(m_pTxtErrDir, 3, 1);
+    m_pTxtErrBrowse = MakeButton(1016, QStringLiteral("..."), QStringLiteral("Erroneous TXT"), pValid);
+    connect(m_pTxtErrBrowse, &QPushButton::clicked, this,
+            [this]() { BrowseForField(m_pTxtErrDir, QStringLiteral("Erroneous TXT")); });
+    pValidGrid->addWidget(m_pTxtErrBrowse, 3, 2);
     pMain->addWidget(pValid);
 
     auto* pMail = new QGroupBox(QStringLiteral("E-mail Settings"), this);
     auto* pMailGrid = new QGridLayout(pMail);
     struct SMailField
     {
+        QLineEdit* CTarvikDlg::*pField;
         int nId;
         const char* szLabel;
         bool bDigits;
@@ -233,89 +237,41 @@ void CTarvikDlg::BuildForm()
         int nColumn;
     };
     const SMailField mailFields[] = {
-        {kDefEmail, "Default e-mail address:", false, 0, 0}, {kPort, "Port:", true, 0, 2},
-        {kSenderEmail, "Sender e-mail:", false, 1, 0},       {kSmtpServer, "SMTP Server:", false, 1, 2},
-        {kSenderName, "Sender Name:", false, 2, 0},          {kSubject, "Subject:", false, 2, 2},
+        {&CTarvikDlg::m_pDefEmail, 1012, "Default e-mail address:", false, 0, 0},
+        {&CTarvikDlg::m_pPort, 1286, "Port:", true, 0, 2},
+        {&CTarvikDlg::m_pSenderEmail, 1038, "Sender e-mail:", false, 1, 0},
+        {&CTarvikDlg::m_pSmtpServer, 1354, "SMTP Server:", false, 1, 2},
+        {&CTarvikDlg::m_pSenderName, 1355, "Sender Name:", false, 2, 0},
+        {&CTarvikDlg::m_pSubject, 1261, "Subject:", false, 2, 2},
     };
     for (const SMailField& field : mailFields)
     {
         const QString szLabel = QString::fromLatin1(field.szLabel);
         pMailGrid->addWidget(new QLabel(szLabel, pMail), field.nRow, field.nColumn);
-        pMailGrid->addWidget(MakeField(field.nId, szLabel, field.bDigits, pMail), field.nRow,
-                             field.nColumn + 1);
+        this->*field.pField = MakeField(field.nId, szLabel, field.bDigits, pMail);
+        pMailGrid->addWidget(this->*field.pField, field.nRow, field.nColumn + 1);
     }
-    QPushButton* pSend = MakeButton(kSendTest, QStringLiteral("Send a test message ..."),
-                                    QStringLiteral("Send a test message ..."), pMail);
-    connect(pSend, &QPushButton::clicked, this, [this]() { SendTestMessage(); });
-    pMailGrid->addWidget(pSend, 3, 3, Qt::AlignRight);
+    m_pSendTest = MakeButton(1270, QStringLiteral("Send a test message ..."),
+                             QStringLiteral("Send a test message ..."), pMail);
+    connect(m_pSendTest, &QPushButton::clicked, this, [this]() { SendTestMessage(); });
+    pMailGrid->addWidget(m_pSendTest, 3, 3, Qt::AlignRight);
     pMain->addWidget(pMail);
 
     // The About box has no system menu to live in on Linux desktops: it sits at the left of OK.
     auto* pButtons = new QHBoxLayout;
-    QPushButton* pAbout =
-        MakeButton(kIdAbout, QStringLiteral("&About tarvik..."), QStringLiteral("About tarvik"), this);
-    connect(pAbout, &QPushButton::clicked, this, [this]() { ShowAbout(); });
-    pButtons->addWidget(pAbout);
+    m_pAbout = MakeButton(CTarvikMenu::kIdAbout, QStringLiteral("&About tarvik..."),
+                          QStringLiteral("About tarvik"), this);
+    connect(m_pAbout, &QPushButton::clicked, this, [this]() { ShowAbout(); });
+    pButtons->addWidget(m_pAbout);
     pButtons->addStretch(1);
-    QPushButton* pOk = MakeButton(kOk, QStringLiteral("OK"), QStringLiteral("OK"), this);
-    pOk->setDefault(true);
-    connect(pOk, &QPushButton::clicked, this, &CTarvikDlg::accept);
-    QPushButton* pCancel = MakeButton(kCancel, QStringLiteral("Cancel"), QStringLiteral("Cancel"), this);
-    connect(pCancel, &QPushButton::clicked, this, &CTarvikDlg::reject);
-    pButtons->addWidget(pOk);
-    pButtons->addWidget(pCancel);
+    m_pOk = MakeButton(1, QStringLiteral("OK"), QStringLiteral("OK"), this);
+    m_pOk->setDefault(true);
+    connect(m_pOk, &QPushButton::clicked, this, &CTarvikDlg::accept);
+    m_pCancel = MakeButton(2, QStringLiteral("Cancel"), QStringLiteral("Cancel"), this);
+    connect(m_pCancel, &QPushButton::clicked, this, &CTarvikDlg::reject);
+    pButtons->addWidget(m_pOk);
+    pButtons->addWidget(m_pCancel);
     pMain->addLayout(pButtons);
-}
-
-void CTarvikDlg::BuildMenu()
-{
-    QMenu* pMenu = TrayMenu();
-    pMenu->setObjectName(QStringLiteral("TarvikTrayMenu"));
-    struct SItem
-    {
-        int nId;
-        const char* szText;
-        const char* szTip;
-    };
-    const SItem items[] = {
-        {kIdSettings, "Settings ...", ""},
-        {kIdLog, "Log ...", ""},
-        {0, nullptr, nullptr},
-        {kIdStart, "Start Service", "Start monitoring service"},
-        {kIdStop, "Stop Service", "Stop monitoring service"},
-        {kIdRestart, "Restart Service", "Restart monitoring service"},
-        {0, nullptr, nullptr},
-        {kIdExit, "Exit", ""},
-    };
-    for (const SItem& item : items)
-    {
-        if (item.szText == nullptr)
-        {
-            pMenu->addSeparator();
-            continue;
-        }
-        QAction* pAction = pMenu->addAction(QString::fromLatin1(item.szText));
-        pAction->setObjectName(QString::number(item.nId));
-        pAction->setStatusTip(QString::fromLatin1(item.szTip));
-        const int nId = item.nId;
-        connect(pAction, &QAction::triggered, this, [this, nId]() { OnCommand(nId); });
-    }
-    pMenu->setDefaultAction(MenuItem(kIdSettings));
-}
-
-QWidget* CTarvikDlg::Control(int nId) const
-{
-    return findChild<QWidget*>(QString::number(nId));
-}
-
-QLineEdit* CTarvikDlg::Field(int nId) const
-{
-    return findChild<QLineEdit*>(QString::number(nId));
-}
-
-QAction* CTarvikDlg::MenuItem(int nId) const
-{
-    return TrayMenu()->findChild<QAction*>(QString::number(nId));
 }
 
 int32_t CTarvikDlg::ReadNumber(const QString& szText)
@@ -329,46 +285,58 @@ void CTarvikDlg::FillFromSettings()
 {
     CFMParams& params = *m_pEngine->GetParams();
     params.Load();
-    Field(kAttemptTimeout)->setText(QString::number(params.m_nAttemptTimeout));
-    Field(kTxtInDir)->setText(Text(params.m_szTxtInDir));
-    Field(kTxtOutDir)->setText(Text(params.m_szTxtOutDir));
-    Field(kPdfDefDir)->setText(Text(params.m_szPdfDefDir));
-    Field(kAttempts)->setText(QString::number(params.m_nAttempts));
-    findChild<QCheckBox*>(QString::number(kMoveErr))->setChecked(params.m_bMoveErr != 0);
-    Field(kTxtErrDir)->setText(Text(params.m_szTxtErrDir));
-    Field(kDefEmail)->setText(Text(params.m_szDefEmail));
-    Field(kSmtpServer)->setText(Text(params.m_szEmSmtpServer));
-    Field(kSenderEmail)->setText(Text(params.m_szEmSenderEmail));
-    Field(kSenderName)->setText(Text(params.m_szEmSenderName));
-    Field(kSubject)->setText(Text(params.m_szEmSubject));
-    Field(kPort)->setText(QString::number(params.m_nEmPort));
+    for (const SBinding& binding : kBindings)
+    {
+        switch (binding.eKind)
+        {
+        case SBinding::EKind::Number:
+            (this->*binding.pField)->setText(QString::number(params.*binding.pNumber));
+            break;
+        case SBinding::EKind::Text:
+        case SBinding::EKind::Folder:
+            (this->*binding.pField)->setText(Text(params.*binding.pText));
+            break;
+        case SBinding::EKind::Flag:
+            (this->*binding.pBox)->setChecked(params.*binding.pNumber != 0);
+            break;
+        }
+    }
     OnMoveErrToggled();
 }
 
 void CTarvikDlg::OnMoveErrToggled()
 {
-    const bool bChecked = findChild<QCheckBox*>(QString::number(kMoveErr))->isChecked();
-    for (int nId : {kTxtErrLabel, kTxtErrDir, kTxtErrBrowse})
-        Control(nId)->setEnabled(bChecked);
+    const bool bChecked = m_pMoveErr->isChecked();
+    m_pTxtErrLabel->setEnabled(bChecked);
+    m_pTxtErrDir->setEnabled(bChecked);
+    m_pTxtErrBrowse->setEnabled(bChecked);
 }
 
 void CTarvikDlg::ApplyAndRestart()
 {
     m_pEngine->Stop(); // no engine thread reads the settings while they change
     CFMParams& params = *m_pEngine->GetParams();
-    params.m_nAttemptTimeout = ReadNumber(Field(kAttemptTimeout)->text());
-    params.m_szTxtInDir = Field(kTxtInDir)->text().toStdWString();
-    params.m_szTxtOutDir = Field(kTxtOutDir)->text().toStdWString();
-    params.m_szPdfDefDir = Field(kPdfDefDir)->text().toStdWString();
-    params.m_nAttempts = ReadNumber(Field(kAttempts)->text());
-    params.m_bMoveErr = findChild<QCheckBox*>(QString::number(kMoveErr))->isChecked() ? 1 : 0;
-    params.m_szTxtErrDir = Field(kTxtErrDir)->text().toStdWString();
-    params.m_szDefEmail = Field(kDefEmail)->text().toStdWString();
-    params.m_szEmSmtpServer = Field(kSmtpServer)->text().toStdWString();
-    params.m_szEmSenderEmail = Field(kSenderEmail)->text().toStdWString();
-    params.m_szEmSenderName = Field(kSenderName)->text().toStdWString();
-    params.m_szEmSubject = Field(kSubject)->text().toStdWString();
-    params.m_nEmPort = ReadNumber(Field(kPort)->text());
+    for (const SBinding& binding : kBindings)
+    {
+        switch (binding.eKind)
+        {
+        case SBinding::EKind::Number:
+            params.*binding.pNumber = ReadNumber((this->*binding.pField)->text());
+            break;
+        case SBinding::EKind::Text:
+            params.*binding.pText = (this->*binding.pField)->text().toStdWString();
+            break;
+        case SBinding::EKind::Folder:
+            // The engine joins folder and file name as they stand, and starts again without loading
+            // the settings: the separator that loading would add must be there now.
+            params.*binding.pText =
+                CFileOps::AddTrailingBackslash((this->*binding.pField)->text().toStdWString());
+            break;
+        case SBinding::EKind::Flag:
+            params.*binding.pNumber = (this->*binding.pBox)->isChecked() ? 1 : 0;
+            break;
+        }
+    }
     params.Save();
     m_pEngine->Start();
 }
@@ -378,40 +346,34 @@ bool CTarvikDlg::SendTestMessage()
     if (m_bSending)
         return false;
     auto pJob = std::make_shared<SMailJob>();
-    pJob->m_szRecipient = Field(kDefEmail)->text().toStdWString();
-    pJob->m_szSenderName = Field(kSenderName)->text().toStdWString();
-    pJob->m_szSenderEmail = Field(kSenderEmail)->text().toStdWString();
-    pJob->m_nPort = ReadNumber(Field(kPort)->text());
-    pJob->m_szServer = Field(kSmtpServer)->text().toStdWString();
+    pJob->m_szRecipient = m_pDefEmail->text().toStdWString();
+    pJob->m_szSenderName = m_pSenderName->text().toStdWString();
+    pJob->m_szSenderEmail = m_pSenderEmail->text().toStdWString();
+    pJob->m_nPort = ReadNumber(m_pPort->text());
+    pJob->m_szServer = m_pSmtpServer->text().toStdWString();
 
-    // The SMTP dialogue may take as long as a server takes to time out: it runs on a thread of its
-    // own while the form, closed to input, keeps painting in a local event loop.
+    // The SMTP dialogue may take as long as a server takes to time out: it runs on a worker while
+    // the form, closed to input, keeps painting in a local event loop.
     m_bSending = true;
-    Control(kSendTest)->setEnabled(false);
+    m_pSendTest->setEnabled(false);
     const bool bWasEnabled = isEnabled();
     setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::thread(RunMailJob, pJob).detach();
 
     QEventLoop loop;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop,
-            [&loop, pJob]()
-            {
-                if (pJob->m_bDone.load())
-                    loop.quit();
-            });
-    poll.start(50);
-    if (!pJob->m_bDone.load())
+    QFutureWatcher<void> watcher;
+    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    const QFuture<void> future = QtConcurrent::run(&MailPool(), RunMailJob, pJob);
+    watcher.setFuture(future);
+    if (!future.isFinished())
         loop.exec(); // also left when the program is asked to end
-    poll.stop();
 
     QApplication::restoreOverrideCursor();
     setEnabled(bWasEnabled);
-    Control(kSendTest)->setEnabled(true);
+    m_pSendTest->setEnabled(true);
     m_bSending = false;
-    if (!pJob->m_bDone.load())
-        return false; // the program ends; the thread finishes on its own
+    if (!future.isFinished())
+        return false; // the program ends; the worker finishes on its own
 
     if (pJob->m_bDelivered)
         platform::ShowMessageBox(L"The e-mail was successfully delivered to recipient(s): " +
@@ -424,9 +386,8 @@ bool CTarvikDlg::SendTestMessage()
     return pJob->m_bDelivered;
 }
 
-void CTarvikDlg::BrowseForField(int nFieldId, const QString& szWord)
+void CTarvikDlg::BrowseForField(QLineEdit* pField, const QString& szWord)
 {
-    QLineEdit* pField = Field(nFieldId);
     CBrowseForFolder browser(
         this, (QStringLiteral("Browse For ") + szWord + QStringLiteral(" Files Folder")).toStdWString(),
         pField->text().toStdWString());
@@ -436,63 +397,22 @@ void CTarvikDlg::BrowseForField(int nFieldId, const QString& szWord)
         pField->setText(Text(szFolder));
 }
 
-void CTarvikDlg::SetMenuStates()
+void CTarvikDlg::ShowForm()
 {
-    const bool bStopped = m_pEngine->IsStopped();
-    MenuItem(kIdStart)->setEnabled(bStopped);
-    MenuItem(kIdStop)->setEnabled(!bStopped);
-    MenuItem(kIdRestart)->setEnabled(!bStopped);
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void CTarvikDlg::OnTrayMenuAboutToShow()
 {
-    SetMenuStates();
+    m_pMenu->SetMenuStates();
 }
 
 void CTarvikDlg::OnTrayRButtonUp(const QPoint& pt)
 {
-    SetMenuStates();
+    m_pMenu->SetMenuStates();
     CTrayDialog::OnTrayRButtonUp(pt);
-}
-
-void CTarvikDlg::OnCommand(int nId)
-{
-    switch (nId)
-    {
-    case kIdSettings:
-        showNormal();
-        raise();
-        activateWindow();
-        break;
-    case kIdLog:
-        ShowLog(ExecutableDirectory() + ExecutableFileName() + L".log");
-        break;
-    case kIdStart:
-        m_pEngine->Start();
-        break;
-    case kIdStop:
-        m_pEngine->Stop();
-        break;
-    case kIdRestart:
-        m_pEngine->Stop();
-        m_pEngine->Start();
-        break;
-    case kIdExit:
-        if (platform::ShowMessageBox(L"Are you sure to stop monitoring service?", L"Stop service",
-                                     platform::kMbYesNoCancel | platform::kMbIconWarning) == platform::kIdYes)
-        {
-            if (IsIconShown())
-                DeleteTrayIcon();
-            QMetaObject::invokeMethod(
-                qApp, []() { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-        }
-        break;
-    case kIdAbout:
-        ShowAbout();
-        break;
-    default:
-        break;
-    }
 }
 
 void CTarvikDlg::ShowAbout()

@@ -1,19 +1,19 @@
 // The tray dialog: icon record, add and delete, mouse routing, minimise to tray, the end message.
 #include "shell/CTrayDialog.h"
 
+#include "shell/DesktopSession.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDBusReply>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
 
 CTrayDialog::CTrayDialog(const QString& szWindowClass, QWidget* pParent) : QDialog(pParent)
 {
@@ -25,21 +25,8 @@ CTrayDialog::CTrayDialog(const QString& szWindowClass, QWidget* pParent) : QDial
     m_bStatusNotifier = IsStatusNotifierRoute();
 
     // The window exists from now on (hidden), so that other processes can find it by its class.
-    const WId nWindow = winId();
-    auto* pX11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && pX11 != nullptr &&
-        pX11->connection() != nullptr)
-    {
-        // Qt names every window of the process alike; this one carries a class of its own.
-        const QByteArray szInstance = QCoreApplication::applicationFilePath().section('/', -1).toLocal8Bit();
-        const QByteArray szValue = szInstance + '\0' + szWindowClass.toLatin1() + '\0';
-        xcb_connection_t* pConnection = pX11->connection();
-        xcb_change_property(pConnection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(nWindow),
-                            XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, static_cast<uint32_t>(szValue.size()),
-                            szValue.constData());
-        xcb_flush(pConnection);
+    if (desktop::SetWindowClass(winId(), szWindowClass))
         qApp->installNativeEventFilter(this);
-    }
 }
 
 CTrayDialog::~CTrayDialog()
@@ -119,6 +106,21 @@ bool CTrayDialog::IsStatusNotifierRoute()
     return watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
 
+bool CTrayDialog::ListsItemOf(const QStringList& items, qint64 nPid,
+                              const std::function<qint64(const QString&)>& fnPidOf)
+{
+    const QString szOwnPrefix = QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(nPid);
+    for (const QString& szItem : items)
+    {
+        const QString szService = szItem.section('/', 0, 0); // the object path, if any, dropped
+        if (szService.isEmpty())
+            continue;
+        if (szService.startsWith(szOwnPrefix) || fnPidOf(szService) == nPid)
+            return true;
+    }
+    return false;
+}
+
 bool CTrayDialog::IsRegisteredWithWatcher()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -128,14 +130,18 @@ bool CTrayDialog::IsRegisteredWithWatcher()
     QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
                            QStringLiteral("/StatusNotifierWatcher"),
                            QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
-    const QStringList items = watcher.property("RegisteredStatusNotifierItems").toStringList();
-    // Qt registers this process's items under a service name that carries the process id.
-    const QString szOwn = QStringLiteral("StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid());
-    const QString szBase = bus.baseService();
-    for (const QString& szItem : items)
-        if (szItem.contains(szOwn) || szItem.startsWith(szBase))
-            return true;
-    return false;
+    const QVariant items = watcher.property("RegisteredStatusNotifierItems");
+    if (!items.isValid())
+        return true; // the watcher did not answer: do not drop an item that may be shown
+    // Qt's tray icon registers over a connection of its own, so the item is recognised by the process
+    // that owns the name the watcher recorded, whichever connection that is.
+    QDBusConnectionInterface* pBus = bus.interface();
+    return ListsItemOf(items.toStringList(), QCoreApplication::applicationPid(),
+                       [pBus](const QString& szName) -> qint64
+                       {
+                           const QDBusReply<uint> reply = pBus->servicePid(szName);
+                           return reply.isValid() ? static_cast<qint64>(reply.value()) : -1;
+                       });
 }
 
 void CTrayDialog::changeEvent(QEvent* pEvent)
@@ -156,14 +162,7 @@ void CTrayDialog::changeEvent(QEvent* pEvent)
 
 bool CTrayDialog::nativeEventFilter(const QByteArray& eventType, void* pMessage, qintptr* pResult)
 {
-    if (eventType != "xcb_generic_event_t" || pMessage == nullptr)
-        return false;
-    auto* pEvent = static_cast<xcb_generic_event_t*>(pMessage);
-    if ((pEvent->response_type & 0x7F) != XCB_CLIENT_MESSAGE)
-        return false;
-    auto* pClient = static_cast<xcb_client_message_event_t*>(pMessage);
-    if (pClient->window != static_cast<xcb_window_t>(winId()) || pClient->format != 32 ||
-        pClient->data.data32[0] != kEndMessage)
+    if (!desktop::IsWindowMessage(eventType, pMessage, winId(), kEndMessage))
         return false;
     OnEndMessage();
     if (pResult != nullptr)

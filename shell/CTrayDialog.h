@@ -8,6 +8,8 @@
 #include <QPoint>
 #include <QSystemTrayIcon>
 
+#include <functional>
+
 class QMenu;
 
 class CTrayDialog : public QDialog, public QAbstractNativeEventFilter
@@ -59,13 +61,21 @@ public:
     // reports an activation, never a double click), false for XEmbed.
     static bool IsStatusNotifierRoute();
 
+    // True when a watcher's item list names an item of process nPid. A watcher may name an item by
+    // the well-known name it was registered under or by the unique name of the connection that
+    // registered it, with or without the object path ("org.kde.StatusNotifierItem-12-1",
+    // ":1.7/StatusNotifierItem"); fnPidOf gives the process that owns a bus name (-1 when unknown).
+    static bool ListsItemOf(const QStringList& items, qint64 nPid,
+                            const std::function<qint64(const QString&)>& fnPidOf);
+
 protected:
     void changeEvent(QEvent* pEvent) override;
     bool nativeEventFilter(const QByteArray& eventType, void* pMessage, qintptr* pResult) override;
 
 private:
     // On the StatusNotifierItem route: whether the watcher on the session bus lists this process's
-    // item (true also when there is no watcher).
+    // item (true also when there is no watcher, or when it cannot be asked: only an item that is
+    // surely gone is registered anew).
     static bool IsRegisteredWithWatcher();
     void OnActivated(QSystemTrayIcon::ActivationReason eReason);
 

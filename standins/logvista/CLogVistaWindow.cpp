@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -131,9 +132,16 @@ CLogVistaWindow::CLogVistaWindow(const std::string& szPath, QWidget* pParent)
     if (QFileInfo(szFolder).isDir())
         m_watcher.addPath(szFolder);
 
-    resize(1100, 640);
+    // Wide enough for the six columns where the screen allows, but never beyond its free area (panels
+    // excluded), with room for the window manager's frame, so that every control stays in sight.
+    QSize size(1100, 640);
+    if (const QScreen* pScreen = screen())
+        size = size.boundedTo(pScreen->availableGeometry().size() - kFrameAllowance);
+    resize(size.expandedTo(minimumSizeHint()));
     Refresh();
 }
+
+const QSize CLogVistaWindow::kFrameAllowance(16, 48);
 
 void CLogVistaWindow::OnWatcherSignal()
 {

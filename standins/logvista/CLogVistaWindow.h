@@ -31,6 +31,9 @@ public:
     CLogFilterModel* FilterModel() const { return m_pFilter; }
     QTableView* Table() const { return m_pTable; }
 
+    // What the first size leaves free of the screen's available area for the window's frame.
+    static const QSize kFrameAllowance;
+
 public slots:
     // Reads what was appended (or the new file after a rotation) and shows it.
     void Refresh();

@@ -2,7 +2,10 @@
 # The tray program end to end in a real X server: Xvfb, the trayer tray host, xdotool for the mouse
 # and keys, ImageMagick's import for pictures. Shows that the icon docks, the menu controls the
 # engine, the form saves settings and restarts it, the icon comes back after the tray host restarts,
-# "Log ..." starts the viewer, and Exit ends the program with code 0.
+# "Log ..." starts the viewer, and Exit ends the program with code 0. Then the same program under a
+# StatusNotifierItem host (status-notifier-watcher and gtk-sni-tray-standalone on a private D-Bus
+# session): the item registered once for the whole run, its menu over D-Bus with the six items and
+# their states, and an activation that opens the form.
 #
 #   tests/e2e/desktop_e2e.sh BIN_DIR [SHOTS_DIR]
 #
@@ -16,7 +19,8 @@ BIN_DIR="$(cd "${1:?usage: $0 BIN_DIR [SHOTS_DIR]}" && pwd)"
 SHOTS_DIR="${2:-}"
 ATTEMPT_TIMEOUT=3
 
-for tool in Xvfb trayer xdotool xwininfo import convert iconv; do
+for tool in Xvfb trayer xdotool xwininfo import convert iconv dbus-daemon gdbus status-notifier-watcher \
+  gtk-sni-tray-standalone; do
   command -v "$tool" >/dev/null || { echo "desktop_e2e: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 if [ "$(id -u)" -ne 0 ]; then
@@ -159,11 +163,25 @@ open_menu() {
   wait_for 2 menu_is_open || { xdotool click 3; wait_for 5 menu_is_open; } || fail "right click opened no menu"
   sleep 0.2
 }
-choose() { # choose N: N times Down from the top (disabled items are skipped), then Return
-  local i
-  for ((i = 0; i < $1; i++)); do xdotool key Down; done
-  xdotool key Return
-  wait_for 5 menu_is_closed || fail "the menu stayed open"
+# choose TEXT: the item TEXT by its accelerator (the underlined letter), whatever its place in the
+# menu; the menu closes. choose_gray TEXT: the same key on a gray item does nothing: the menu stays
+# open (it is closed with Escape afterwards).
+declare -A ACCELERATOR=(["Settings ..."]=s ["Log ..."]=l ["Start Service"]=t ["Stop Service"]=p
+  ["Restart Service"]=r ["Exit"]=x)
+choose() {
+  local key="${ACCELERATOR[$1]:?no item $1}"
+  step "menu: $1 ($key)"
+  xdotool key "$key"
+  wait_for 5 menu_is_closed || fail "the menu stayed open after \"$1\""
+}
+choose_gray() {
+  local key="${ACCELERATOR[$1]:?no item $1}"
+  xdotool key "$key"
+  sleep 0.7
+  menu_is_open || fail "\"$1\" was not gray: its key closed the menu"
+  step "menu: $1 ($key) is gray"
+  xdotool key Escape
+  wait_for 5 menu_is_closed || fail "Escape left the menu open"
 }
 
 start_tray
@@ -177,25 +195,32 @@ step "icon docked after $(awk -v a="$T_START" -v b="$(date +%s.%N)" 'BEGIN{print
 wait_for 10 count_at_least "service started" 1 || fail "the engine did not start"
 xdotool search --class '^TarvikService$' >/dev/null || fail "no window of class TarvikService"
 
-# Right click: the menu. "Stop Service" (Start is gray while running: three Downs reach Stop).
+# Right click: the menu. Start is gray while the engine runs.
 open_menu
 shoot tray-menu "$(menu_window)" tray
-choose 3
+choose_gray "Start Service"
+open_menu
+choose "Stop Service"
 wait_for $((ATTEMPT_TIMEOUT + 3)) count_at_least "service finished" 1 || fail "Stop Service did not stop the engine"
 step "Stop Service stopped the engine"
 
-# Stopped: Stop and Restart are gray, so four Downs skip them and land on Exit; its box is answered
-# Cancel and nothing happens. Three Downs then land on Start, which is enabled.
+# Stopped: Stop and Restart are gray; Exit asks, answered Cancel nothing happens; Start starts the
+# engine.
 open_menu
-choose 4
-wait_for 5 toplevel_with_title '^Stop service$' >/dev/null || fail "Exit did not ask (Stop and Restart not gray?)"
+choose_gray "Stop Service"
+open_menu
+choose_gray "Restart Service"
+[ "$(log_count 'service started')" -eq 1 ] || fail "a gray item started the engine"
+open_menu
+choose "Exit"
+wait_for 5 toplevel_with_title '^Stop service$' >/dev/null || fail "Exit did not ask"
 xdotool key Escape
 sleep 0.5
 kill -0 "$TARVIK" 2>/dev/null || fail "Exit answered Cancel ended the program"
 open_menu
-choose 3
-wait_for 5 count_at_least "service started" 2 || fail "Start Service was not the enabled third item"
-step "stopped engine: Start enabled, Stop and Restart gray"
+choose "Start Service"
+wait_for 5 count_at_least "service started" 2 || fail "Start Service did not start the stopped engine"
+step "Start gray while running, Stop and Restart gray while stopped, Start starts, Exit asks"
 
 # Double click: the form. AttemptTimeout changed, OK: saved and the engine restarted.
 read -r x y w h < <(docked)
@@ -227,7 +252,7 @@ step "icon back $((SECONDS - T_BACK)) s after the tray host restarted"
 
 # "Log ..." starts the viewer on the log.
 open_menu
-choose 2
+choose "Log ..."
 LOG="$ROOT/bin/tarvik.log"
 if [ "$REAL_VIEWER" = 0 ]; then
   viewer_called() { grep -qxF "/path $LOG /language English" "$ROOT/bin/logvista.args" 2>/dev/null; }
@@ -247,8 +272,7 @@ step "Log ... started logvista on the log"
 
 # Exit, answered Yes: the process ends with code 0 and the engine's finish record.
 open_menu
-xdotool key Up Return
-wait_for 5 menu_is_closed || fail "the menu stayed open"
+choose "Exit"
 wait_for 5 toplevel_with_title '^Stop service$' >/dev/null || fail "Exit did not ask"
 xdotool key Return
 exited() { ! kill -0 "$TARVIK" 2>/dev/null; }
@@ -307,4 +331,97 @@ wait "$TARVIK"
 CODE=$?
 [ "$CODE" -eq 0 ] || fail "exit code $CODE after the message 2026"
 step "the message 2026 at the TarvikService window ended the program with code 0"
+
+# A StatusNotifierItem host on a private session bus: the watcher, then the host, then the program,
+# which now takes this route instead of XEmbed. A heartbeat every second.
+kill "$TRAYER"
+dbus-daemon --session --address="unix:path=$ROOT/bus" --nofork --nopidfile >"$ROOT/dbus.out" 2>&1 &
+PIDS+=($!)
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$ROOT/bus"
+bus_up() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+  --method org.freedesktop.DBus.GetId >/dev/null 2>&1; }
+wait_for 10 bus_up || fail "the private session bus did not start"
+watcher() { # watcher PROPERTY: the watcher's property as gdbus prints it
+  gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1" 2>/dev/null
+}
+status-notifier-watcher >"$ROOT/watcher.out" 2>&1 &
+PIDS+=($!)
+wait_for 10 watcher IsStatusNotifierHostRegistered >/dev/null || fail "status-notifier-watcher did not start"
+gtk-sni-tray-standalone >"$ROOT/host.out" 2>&1 &
+PIDS+=($!)
+host_registered() { watcher IsStatusNotifierHostRegistered | grep -q true; }
+wait_for 10 host_registered || fail "gtk-sni-tray-standalone did not register as a host"
+printf '[General]\r\nAttemptTimeout=1\r\nTxtInDir=%s\r\nTxtOutDir=%s\r\n' "$ROOT/in" "$ROOT/out" |
+  iconv -f UTF-8 -t UTF-16 >"$ROOT/bin/tarvik.ini"
+"$ROOT/bin/tarvik" >>"$ROOT/tarvik.out" 2>>"$ROOT/tarvik.err" &
+TARVIK=$!
+PIDS+=("$TARVIK")
+items() { watcher RegisteredStatusNotifierItems | grep -o "'[^']*'" | tr -d "'" | tr '\n' ' '; }
+has_item() { [ -n "$(items)" ]; }
+wait_for 10 has_item || fail "the item was not registered with the watcher"
+ITEMS="$(items)"
+ITEM="${ITEMS%% *}"
+SERVICE="${ITEM%%/*}"
+ITEM_PATH=/StatusNotifierItem
+[ "$SERVICE" = "$ITEM" ] || ITEM_PATH="/${ITEM#*/}"
+step "item registered as $ITEM"
+same_item() { # the watcher lists the first registration, and nothing else, at every look
+  local now
+  now="$(items)"
+  [ "$now" = "$ITEMS" ] || fail "the item was registered anew: '$ITEMS' became '$now'"
+}
+
+menu_layout() { # the menu's items, one "label enabled" line each (mnemonic marks dropped)
+  local menu
+  menu="$(gdbus call --session --dest "$SERVICE" --object-path "$ITEM_PATH" \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu | grep -o "'[^']*'" | tr -d "'")"
+  gdbus call --session --dest "$SERVICE" --object-path "$menu" --method com.canonical.dbusmenu.AboutToShow 0 >/dev/null
+  gdbus call --session --dest "$SERVICE" --object-path "$menu" --method com.canonical.dbusmenu.GetLayout -- 0 -1 '@as []' |
+    /usr/bin/python3 -c '
+import re, sys
+for item in re.findall(r"<\((\d+), \{([^}]*)\}", sys.stdin.read()):
+    label = re.search(r"\x27label\x27: <\x27([^\x27]*)\x27>", item[1])
+    if label:
+        enabled = "false" if re.search(r"\x27enabled\x27: <false>", item[1]) else "true"
+        print(item[0], label.group(1).replace("_", ""), enabled, sep="|")'
+}
+click_item() { # click_item TEXT: the item's "clicked" event over D-Bus
+  local id
+  id="$(menu_layout | awk -F'|' -v t="$1" '$2 == t {print $1}')"
+  [ -n "$id" ] || fail "no item $1 in the D-Bus menu"
+  gdbus call --session --dest "$SERVICE" --object-path "$MENU_PATH" --method com.canonical.dbusmenu.Event \
+    -- "$id" clicked '<0>' 0 >/dev/null || fail "the click on $1 failed"
+}
+MENU_PATH="$(gdbus call --session --dest "$SERVICE" --object-path "$ITEM_PATH" \
+  --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu | grep -o "'[^']*'" | tr -d "'")"
+wait_for 10 count_at_least "service started" 1 || fail "the engine did not start under the SNI host"
+RUNNING="$(menu_layout | cut -d'|' -f2- | tr '\n' ';')"
+[ "$RUNNING" = "Settings ...|true;Log ...|true;Start Service|false;Stop Service|true;Restart Service|true;Exit|true;" ] ||
+  fail "menu over D-Bus while running: $RUNNING"
+click_item "Stop Service"
+STARTED_BEFORE="$(log_count 'service started')"
+wait_for 5 count_at_least "service finished" "$STARTED_BEFORE" || fail "Stop Service over D-Bus did not stop the engine"
+STOPPED="$(menu_layout | cut -d'|' -f2- | tr '\n' ';')"
+[ "$STOPPED" = "Settings ...|true;Log ...|true;Start Service|true;Stop Service|false;Restart Service|false;Exit|true;" ] ||
+  fail "menu over D-Bus while stopped: $STOPPED"
+click_item "Start Service"
+wait_for 5 count_at_least "service started" $((STARTED_BEFORE + 1)) || fail "Start Service over D-Bus did not start the engine"
+step "menu over D-Bus: six items, Start gray while running, Stop and Restart gray while stopped"
+
+gdbus call --session --dest "$SERVICE" --object-path "$ITEM_PATH" --method org.kde.StatusNotifierItem.Activate 10 10 \
+  >/dev/null || fail "Activate failed"
+wait_for 5 toplevel_with_title 'Veltrane document monitoring service settings' >/dev/null ||
+  fail "an activation opened no form"
+step "an activation opened the form"
+
+# Several heartbeats later the watcher still holds the first registration (a new one would show as a
+# new connection's name).
+for _ in 1 2 3 4 5 6 7 8 9 10; do same_item; sleep 0.5; done
+step "the item stayed registered once as $ITEM"
+kill -TERM "$TARVIK"
+wait_for 10 exited || fail "SIGTERM did not end the program"
+wait "$TARVIK"
+CODE=$?
+[ "$CODE" -eq 0 ] || fail "exit code $CODE after SIGTERM under the SNI host"
 echo "desktop_e2e: PASSED"

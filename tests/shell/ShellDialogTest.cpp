@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "shell/CQtMessageBoxPresenter.h"
 #include "shell/CTarvikDlg.h"
+#include "shell/CTarvikMenu.h"
 #include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CLoopbackListener.h"
 #include "tests/support/CSmtpSink.h"
@@ -18,10 +19,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -73,13 +76,6 @@ protected:
     }
     std::string Ini() const { return tests::ReadFile(g_root / "test_shell_dialog.ini"); }
 
-    template <class T = QLineEdit> static T* Get(CTarvikDlg& dlg, int nId)
-    {
-        T* p = qobject_cast<T*>(dlg.Control(nId));
-        EXPECT_NE(p, nullptr) << nId;
-        return p;
-    }
-
     CRecordingPresenter m_presenter;
 };
 
@@ -111,31 +107,32 @@ TEST_F(ShellDialogTest, FormShowsSettingsAndOkStoresEditedFieldsAndRestartsTheEn
     CTarvikDlg dlg(&engine);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.windowTitle(), QString::fromStdWString(CTarvikDlg::kCaption));
-    EXPECT_EQ(Get(dlg, 1003)->text(), "3");
-    EXPECT_EQ(Get(dlg, 1000)->text(), "/srv/in/");
-    EXPECT_EQ(Get(dlg, 1015)->text(), "/srv/err/");
-    EXPECT_EQ(Get(dlg, 1286)->text(), "2525");
-    EXPECT_EQ(Get(dlg, 1354)->accessibleName(), "SMTP Server:");
-    EXPECT_TRUE(dlg.Control(1016)->isEnabled());
+    EXPECT_EQ(dlg.AttemptTimeoutField()->text(), "3");
+    EXPECT_EQ(dlg.TxtInDirField()->text(), "/srv/in/");
+    EXPECT_EQ(dlg.TxtErrDirField()->text(), "/srv/err/");
+    EXPECT_EQ(dlg.PortField()->text(), "2525");
+    EXPECT_EQ(dlg.SmtpServerField()->accessibleName(), "SMTP Server:");
+    EXPECT_TRUE(dlg.TxtErrBrowseButton()->isEnabled());
 
     // Unchecking greys the error-directory controls; the field keeps its text and is still saved.
-    Get<QCheckBox>(dlg, 1014)->click();
-    for (int nId : {1015, 1016, 1017})
-        EXPECT_FALSE(dlg.Control(nId)->isEnabled()) << nId;
-    EXPECT_EQ(Get(dlg, 1015)->text(), "/srv/err/");
+    dlg.MoveErrBox()->click();
+    const QWidget* const errControls[] = {dlg.TxtErrDirField(), dlg.TxtErrBrowseButton(), dlg.TxtErrLabel()};
+    for (const QWidget* pControl : errControls)
+        EXPECT_FALSE(pControl->isEnabled()) << pControl->objectName().toStdString();
+    EXPECT_EQ(dlg.TxtErrDirField()->text(), "/srv/err/");
 
     // Digits-only fields take no letters; a free-text number that is not whole is stored as 0.
-    Get(dlg, 1003)->clear();
-    QTest::keyClicks(Get(dlg, 1003), "1x2");
-    EXPECT_EQ(Get(dlg, 1003)->text(), "12");
-    Get(dlg, 1011)->setText("7.5");
-    Get(dlg, 1286)->clear();
-    Get(dlg, 1355)->setText("Night Shift");
+    dlg.AttemptTimeoutField()->clear();
+    QTest::keyClicks(dlg.AttemptTimeoutField(), "1x2");
+    EXPECT_EQ(dlg.AttemptTimeoutField()->text(), "12");
+    dlg.AttemptsField()->setText("7.5");
+    dlg.PortField()->clear();
+    dlg.SenderNameField()->setText("Night Shift");
 
     engine.Stop(); // OK starts the engine even when it was stopped
     ASSERT_TRUE(engine.IsStopped());
     dlg.show();
-    QTest::mouseClick(Get<QPushButton>(dlg, 1), Qt::LeftButton);
+    QTest::mouseClick(dlg.OkButton(), Qt::LeftButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_FALSE(engine.IsStopped());
     const std::string szIni = Ini();
@@ -145,21 +142,78 @@ TEST_F(ShellDialogTest, FormShowsSettingsAndOkStoresEditedFieldsAndRestartsTheEn
     engine.Stop();
 }
 
+TEST_F(ShellDialogTest, OkStoresTypedOrChosenFoldersWithTheirSeparatorAsLoadingWould)
+{
+    const fs::path chosen = g_root / "chosen";
+    fs::create_directories(chosen);
+    WriteIni("TxtInDir=/srv/in/\r\nMoveErr=1\r\n", "");
+    CFMonitorApp engine;
+    CTarvikDlg dlg(&engine);
+    // Typed without a separator, chosen in the browser (which gives none), already with one, empty.
+    dlg.TxtOutDirField()->setText("/srv/out");
+    WhenModalOpens<QFileDialog>(
+        [&](QFileDialog* p)
+        {
+            p->setDirectory(QString::fromStdString(chosen.string()));
+            static_cast<QDialog*>(p)->accept();
+        });
+    QTest::mouseClick(dlg.PdfDefBrowseButton(), Qt::LeftButton);
+    ASSERT_EQ(dlg.PdfDefDirField()->text(), QString::fromStdString(chosen.string()));
+    dlg.TxtErrDirField()->setText("");
+    dlg.show();
+    QTest::mouseClick(dlg.OkButton(), Qt::LeftButton);
+
+    // The engine runs on what OK stored, without a load in between: a released control file goes
+    // into the folder as <folder>/<name>, not beside it as <folder><name>.
+    const CFMParams& params = *engine.GetParams();
+    EXPECT_EQ(params.m_szTxtInDir, L"/srv/in/");
+    EXPECT_EQ(params.m_szTxtOutDir, L"/srv/out/");
+    EXPECT_EQ(params.m_szPdfDefDir, chosen.wstring() + L"/");
+    EXPECT_EQ(params.m_szTxtErrDir, L"");
+    const std::string szIni = Ini();
+    for (const std::string& szLine :
+         {std::string("TxtOutDir=/srv/out/\r\n"), "PdfDefDir=" + chosen.string() + "/\r\n",
+          std::string("TxtErrDir=\r\n")})
+        EXPECT_NE(szIni.find(tests::Utf16Ini(szLine).substr(2)), std::string::npos) << szLine;
+    engine.Stop();
+}
+
+TEST(TrayDialogTest, WatcherItemIsRecognisedHoweverTheWatcherNamesIt)
+{
+    // Bus names of this process (42): its well-known item name and the unique names of its tray
+    // icon's connection; another process (7) owns ":1.9".
+    const auto fnPidOf = [](const QString& szName) -> qint64
+    {
+        if (szName == ":1.7" || szName == ":1.15" || szName == "org.kde.StatusNotifierItem-42-2")
+            return 42;
+        return szName == ":1.9" ? 7 : -1;
+    };
+    for (const char* szItem :
+         {":1.7", ":1.7/StatusNotifierItem", ":1.15/org/ayatana/NotificationItem/x",
+          "org.kde.StatusNotifierItem-42-2", "org.kde.StatusNotifierItem-42-3/StatusNotifierItem"})
+        EXPECT_TRUE(CTrayDialog::ListsItemOf({":1.9", szItem}, 42, fnPidOf)) << szItem;
+    // Gone: only another process's items, a name nobody owns any more, nothing, or a mere path.
+    EXPECT_FALSE(
+        CTrayDialog::ListsItemOf({":1.9", ":1.99", "org.kde.StatusNotifierItem-421-1"}, 42, fnPidOf));
+    EXPECT_FALSE(CTrayDialog::ListsItemOf({}, 42, fnPidOf));
+    EXPECT_FALSE(CTrayDialog::ListsItemOf({"/StatusNotifierItem"}, 42, fnPidOf));
+}
+
 TEST_F(ShellDialogTest, CancelKeepsTypedValuesAndLeavesTheIniFileAlone)
 {
     WriteIni("AttemptTimeout=3\r\n", "EmPort=25\r\n");
     CFMonitorApp engine;
     CTarvikDlg dlg(&engine);
     const std::string szBefore = Ini();
-    dlg.OnCommand(CTarvikDlg::kIdSettings);
+    dlg.Menu().OnCommand(CTarvikMenu::kIdSettings);
     EXPECT_TRUE(dlg.isVisible());
-    Get(dlg, 1003)->setText("99");
-    QTest::mouseClick(Get<QPushButton>(dlg, 2), Qt::LeftButton);
+    dlg.AttemptTimeoutField()->setText("99");
+    QTest::mouseClick(dlg.CancelButton(), Qt::LeftButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(Ini(), szBefore);
     dlg.OnTrayLButtonDblClk(QPoint()); // a double click on the icon shows the form again
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(Get(dlg, 1003)->text(), "99");
+    EXPECT_EQ(dlg.AttemptTimeoutField()->text(), "99");
     // Minimising hides the form into the tray and keeps the icon.
     dlg.showMinimized();
     EXPECT_TRUE(QTest::qWaitFor([&dlg]() { return !dlg.isVisible(); }, 2000));
@@ -172,38 +226,47 @@ TEST_F(ShellDialogTest, MenuStatesFollowTheEngineAndExitAsksFirst)
     CFMonitorApp engine;
     CTarvikDlg dlg(&engine);
     QMenu* pMenu = dlg.TrayMenu();
+    // The texts as shown; each item has an accelerator of its own, by which a person (or a script)
+    // chooses it in the open menu whatever its place.
     QStringList texts;
+    QSet<QKeySequence> accelerators;
     for (QAction* pAction : pMenu->actions())
-        texts << (pAction->isSeparator() ? "-" : pAction->text());
+    {
+        texts << (pAction->isSeparator() ? "-" : QString(pAction->text()).remove('&'));
+        if (!pAction->isSeparator())
+            accelerators.insert(QKeySequence::mnemonic(pAction->text()));
+    }
     EXPECT_EQ(texts.join('|'), "Settings ...|Log ...|-|Start Service|Stop Service|Restart Service|-|Exit");
-    EXPECT_EQ(pMenu->defaultAction(), dlg.MenuItem(CTarvikDlg::kIdSettings));
+    EXPECT_EQ(accelerators.size(), 6);
+    EXPECT_FALSE(accelerators.contains(QKeySequence()));
+    EXPECT_EQ(pMenu->defaultAction(), dlg.Menu().MenuItem(CTarvikMenu::kIdSettings));
 
     engine.Run();
     emit pMenu->aboutToShow();
-    EXPECT_FALSE(dlg.MenuItem(CTarvikDlg::kIdStart)->isEnabled());
-    EXPECT_TRUE(dlg.MenuItem(CTarvikDlg::kIdStop)->isEnabled());
-    EXPECT_TRUE(dlg.MenuItem(CTarvikDlg::kIdRestart)->isEnabled());
-    dlg.MenuItem(CTarvikDlg::kIdStop)->trigger();
+    EXPECT_FALSE(dlg.Menu().MenuItem(CTarvikMenu::kIdStart)->isEnabled());
+    EXPECT_TRUE(dlg.Menu().MenuItem(CTarvikMenu::kIdStop)->isEnabled());
+    EXPECT_TRUE(dlg.Menu().MenuItem(CTarvikMenu::kIdRestart)->isEnabled());
+    dlg.Menu().MenuItem(CTarvikMenu::kIdStop)->trigger();
     EXPECT_TRUE(engine.IsStopped());
     emit pMenu->aboutToShow();
-    EXPECT_TRUE(dlg.MenuItem(CTarvikDlg::kIdStart)->isEnabled());
-    EXPECT_FALSE(dlg.MenuItem(CTarvikDlg::kIdStop)->isEnabled());
-    EXPECT_FALSE(dlg.MenuItem(CTarvikDlg::kIdRestart)->isEnabled());
-    dlg.MenuItem(CTarvikDlg::kIdStart)->trigger();
+    EXPECT_TRUE(dlg.Menu().MenuItem(CTarvikMenu::kIdStart)->isEnabled());
+    EXPECT_FALSE(dlg.Menu().MenuItem(CTarvikMenu::kIdStop)->isEnabled());
+    EXPECT_FALSE(dlg.Menu().MenuItem(CTarvikMenu::kIdRestart)->isEnabled());
+    dlg.Menu().MenuItem(CTarvikMenu::kIdStart)->trigger();
     EXPECT_FALSE(engine.IsStopped());
 
     // No and Cancel change nothing; Yes removes the icon at once and ends the loop with code 0.
     for (int nAnswer : {platform::kIdNo, platform::kIdCancel})
     {
         m_presenter.m_nAnswer = nAnswer;
-        dlg.OnCommand(CTarvikDlg::kIdExit);
+        dlg.Menu().OnCommand(CTarvikMenu::kIdExit);
         EXPECT_TRUE(dlg.IsIconShown());
     }
     EXPECT_EQ(m_presenter.m_szCaption, L"Stop service");
     EXPECT_EQ(m_presenter.m_vTexts.back(), L"Are you sure to stop monitoring service?");
     EXPECT_EQ(m_presenter.m_nType, platform::kMbYesNoCancel | platform::kMbIconWarning);
     m_presenter.m_nAnswer = platform::kIdYes;
-    dlg.OnCommand(CTarvikDlg::kIdExit);
+    dlg.Menu().OnCommand(CTarvikMenu::kIdExit);
     EXPECT_FALSE(dlg.IsIconShown());
     QTimer::singleShot(5000, []() { QCoreApplication::exit(7); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
@@ -221,7 +284,7 @@ TEST_F(ShellDialogTest, BrowserOpensAtTheFieldsFolderAndOnlyConfirmationChangesT
     WriteIni("TxtInDir=" + start.string() + "\r\n", "");
     CFMonitorApp engine;
     CTarvikDlg dlg(&engine);
-    const QString szBefore = Get(dlg, 1000)->text();
+    const QString szBefore = dlg.TxtInDirField()->text();
 
     QString szTitle, szDirectory, szSelected;
     WhenModalOpens<QFileDialog>(
@@ -232,10 +295,10 @@ TEST_F(ShellDialogTest, BrowserOpensAtTheFieldsFolderAndOnlyConfirmationChangesT
             szSelected = p->selectedFiles().value(0);
             p->reject();
         });
-    QTest::mouseClick(Get<QPushButton>(dlg, 1001), Qt::LeftButton);
+    QTest::mouseClick(dlg.TxtInBrowseButton(), Qt::LeftButton);
     EXPECT_EQ(szTitle, "Browse For Incoming TXT Files Folder");
     EXPECT_EQ(szSelected, QString::fromStdString(start.string()));
-    EXPECT_EQ(Get(dlg, 1000)->text(), szBefore);
+    EXPECT_EQ(dlg.TxtInDirField()->text(), szBefore);
 
     WhenModalOpens<QFileDialog>(
         [&](QFileDialog* p)
@@ -243,8 +306,8 @@ TEST_F(ShellDialogTest, BrowserOpensAtTheFieldsFolderAndOnlyConfirmationChangesT
             p->setDirectory(QString::fromStdString(other.string())); // the user went into the folder
             static_cast<QDialog*>(p)->accept();
         });
-    dlg.BrowseForField(1009, "Default PDF");
-    EXPECT_EQ(Get(dlg, 1009)->text(), QString::fromStdString(other.string()));
+    dlg.BrowseForField(dlg.PdfDefDirField(), "Default PDF");
+    EXPECT_EQ(dlg.PdfDefDirField()->text(), QString::fromStdString(other.string()));
     EXPECT_EQ(Ini().find(tests::Utf16Ini("other").substr(2)), std::string::npos); // nothing stored before OK
 }
 
@@ -284,11 +347,11 @@ TEST_F(ShellDialogTest, TestMailUsesTheTypedValuesAndReportsDeliveryAndFailure)
     WriteIni("", "DefEmail=saved@example.org\r\nEmSubject=Saved subject\r\nEmPort=1\r\n");
     CFMonitorApp engine;
     CTarvikDlg dlg(&engine);
-    Get(dlg, 1012)->setText("typed@example.org");
-    Get(dlg, 1354)->setText("127.0.0.1");
-    Get(dlg, 1038)->setText("sender@example.org");
-    Get(dlg, 1355)->setText("Form Sender");
-    Get(dlg, 1286)->setText(QString::number(sink.Port()));
+    dlg.DefEmailField()->setText("typed@example.org");
+    dlg.SmtpServerField()->setText("127.0.0.1");
+    dlg.SenderEmailField()->setText("sender@example.org");
+    dlg.SenderNameField()->setText("Form Sender");
+    dlg.PortField()->setText(QString::number(sink.Port()));
     EXPECT_TRUE(dlg.SendTestMessage());
     ASSERT_TRUE(sink.WaitForMessages(1)) << sink.Error();
     const CSmtpSink::SMessage msg = sink.Read(1);
@@ -314,7 +377,7 @@ TEST_F(ShellDialogTest, TestMailUsesTheTypedValuesAndReportsDeliveryAndFailure)
             if (hPeer >= 0)
                 close(hPeer);
         });
-    Get(dlg, 1286)->setText(QString::number(listener.Port()));
+    dlg.PortField()->setText(QString::number(listener.Port()));
     dlg.show();
     int nTicks = 0;
     bool bClosedToInput = true;
@@ -326,7 +389,7 @@ TEST_F(ShellDialogTest, TestMailUsesTheTypedValuesAndReportsDeliveryAndFailure)
                              return;
                          ++nTicks;
                          bClosedToInput = bClosedToInput && !dlg.isEnabled() &&
-                                          !dlg.Control(1270)->isEnabled() &&
+                                          !dlg.SendTestButton()->isEnabled() &&
                                           QApplication::overrideCursor() != nullptr &&
                                           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
                      });
@@ -337,7 +400,7 @@ TEST_F(ShellDialogTest, TestMailUsesTheTypedValuesAndReportsDeliveryAndFailure)
     EXPECT_GE(nTicks, 3);
     EXPECT_TRUE(bClosedToInput);
     EXPECT_TRUE(dlg.isEnabled());
-    EXPECT_TRUE(dlg.Control(1270)->isEnabled());
+    EXPECT_TRUE(dlg.SendTestButton()->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(m_presenter.m_vTexts.back().rfind(
                   L"E-mail delivery failed to recipient(s): typed@example.org.\r\n", 0),

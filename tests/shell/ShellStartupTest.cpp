@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <thread>
 #include <unistd.h>
 
@@ -156,6 +157,9 @@ TEST_F(ShellStartupTest, CloseRequestFromAnotherProcessEndsTheTrayProgram)
     EXPECT_EQ(Wait(), 0);
     platform::CloseHandleObject(hEvent);
     EXPECT_EQ(Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service finished"), 1u);
+    // It was the tray module's loop that took the close request from the engine's queue: the module
+    // and the program share one queue registry.
+    EXPECT_EQ(tests::ReadFile(m_root / "stderr.txt").find("without a desktop"), std::string::npos);
 }
 
 TEST_F(ShellStartupTest, DisplayThatCannotBeReachedRunsHeadless)
@@ -171,6 +175,63 @@ TEST_F(ShellStartupTest, DisplayThatCannotBeReachedRunsHeadless)
     EXPECT_EQ(Wait(), 0);
     EXPECT_NE(tests::ReadFile(m_root / "stderr.txt").find("cannot be reached"), std::string::npos);
     EXPECT_EQ(Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service finished"), 1u);
+}
+
+TEST_F(ShellStartupTest, WithoutTheTrayModuleADesktopStartRunsHeadlessAndSaysWhyOnce)
+{
+    UseDesktop(true);
+    fs::remove(m_root / "bin" / "libtarvik-tray.so");
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(tests::WaitUntil(
+        [this]() { return Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service started") == 1; },
+        20s));
+    m_tarvik.Signal(SIGTERM);
+    EXPECT_EQ(Wait(), 0);
+    const std::string szError = tests::ReadFile(m_root / "stderr.txt");
+    EXPECT_EQ(Count(szError, "the tray module is not installed"), 1u) << szError;
+    EXPECT_NE(szError.find((m_root / "bin" / "libtarvik-tray.so").string()), std::string::npos) << szError;
+    EXPECT_EQ(Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service finished"), 1u);
+}
+
+TEST_F(ShellStartupTest, HelpAndVersionPrintAndEndBeforeAnythingStarts)
+{
+    const fs::path objects = m_root / "objects";
+    fs::create_directories(objects);
+    m_environment.Set("TARVIK_OBJECTS_DIR", objects.c_str());
+    for (bool bDesktop : {false, true})
+    {
+        UseDesktop(bDesktop);
+        for (const std::vector<std::string>& extra :
+             {std::vector<std::string>{"--help"}, {"--version"}, {"-autostart", "--version", "--help"}})
+        {
+            fs::remove(m_root / "bin" / "tarvik.ini");
+            ASSERT_TRUE(Start(extra));
+            EXPECT_EQ(Wait(), 0);
+            const std::string szOutput = tests::ReadFile(m_root / "stderr.txt");
+            if (extra.back() == "--help" && extra.size() == 1)
+            {
+                EXPECT_EQ(szOutput.rfind("Usage: tarvik", 0), 0u) << szOutput;
+                for (const char* szWhat :
+                     {"-autostart", "-x", "--version", "TARVIK_HEADLESS", "TARVIK_OBJECTS_DIR"})
+                    EXPECT_NE(szOutput.find(szWhat), std::string::npos) << szWhat;
+            }
+            else // the first of them counts
+                EXPECT_TRUE(std::regex_match(szOutput, std::regex("tarvik [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+                    << szOutput;
+            // Nothing ran: no settings loaded (loading creates the file), no log, no instance claimed.
+            EXPECT_FALSE(fs::exists(m_root / "bin" / "tarvik.ini"));
+            EXPECT_FALSE(fs::exists(m_root / "bin" / "tarvik.log"));
+            EXPECT_TRUE(fs::is_empty(objects));
+        }
+    }
+    // Other arguments are still ignored: a start with one runs the service.
+    UseDesktop(false);
+    ASSERT_TRUE(Start({"--unknown"}));
+    ASSERT_TRUE(tests::WaitUntil(
+        [this]() { return Count(tests::ReadFile(m_root / "bin" / "tarvik.log"), "service started") == 1; },
+        20s));
+    m_tarvik.Signal(SIGTERM);
+    EXPECT_EQ(Wait(), 0);
 }
 
 TEST_F(ShellStartupTest, UnusableObjectsFolderIsNamedInsteadOfAnotherInstance)

@@ -9,9 +9,11 @@
 #include "tests/support/CTestProcess.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <cstdio>
@@ -147,6 +149,22 @@ TEST_F(LogVistaWindowTest, ShowsEveryLineAndSortsByDateAsDates)
     window.Table()->sortByColumn(CLogTableModel::ColumnCode, Qt::AscendingOrder);
     EXPECT_EQ(Column(window, CLogTableModel::ColumnCode).mid(1),
               QStringList({"0036", "1016", "3009", "4004"}));
+}
+
+TEST_F(LogVistaWindowTest, FirstSizeFitsTheScreensFreeAreaWithEveryControlInSight)
+{
+    CLogVistaWindow window(LogPath());
+    window.show();
+    const QScreen* pScreen = window.screen();
+    ASSERT_NE(pScreen, nullptr);
+    const QSize available = pScreen->availableGeometry().size();
+    // The offscreen screen (800x600) is smaller than the size the viewer likes.
+    ASSERT_LT(available.width(), 1100);
+    EXPECT_LE(window.width() + CLogVistaWindow::kFrameAllowance.width(), available.width());
+    EXPECT_LE(window.height() + CLogVistaWindow::kFrameAllowance.height(), available.height());
+    auto* pFollow = window.findChild<QCheckBox*>();
+    ASSERT_NE(pFollow, nullptr);
+    EXPECT_LE(pFollow->mapTo(&window, QPoint(pFollow->width(), 0)).x(), window.width());
 }
 
 TEST_F(LogVistaWindowTest, FiltersByCategoryAndText)
