@@ -68,7 +68,7 @@ void CTarvikMenu::OnCommand(int nId)
         m_pDialog->ShowForm();
         break;
     case kIdLog:
-        ShowLog(ExecutableDirectory() + ExecutableFileName() + L".log");
+        ShowLog(CLogger::DefaultPath());
         break;
     case kIdStart:
         m_pEngine->Start();

@@ -2,9 +2,9 @@
 // before any other of its static objects but the crash dump handler: the engine loads the settings
 // when it is built, and root must never have touched the data folder by then.
 //
-// Initialisation order (GCC init priorities, lowest first): 101 the crash dump handler (log/), 102
-// this switch, then every static object without a priority (the quit-request hook and the engine of
-// main.cpp, in that order).
+// Initialisation order: the quit-request hook from the executable's pre-initialisation array (before
+// any library's constructors), then by GCC init priority, lowest first: 101 the crash dump handler
+// (log/), 102 this switch, then every static object without a priority (the engine of main.cpp).
 //
 // One start keeps root: the uninstall switch with an uninstall entry to run, since removing the
 // package needs root. Its settings load opens the data folder's files without following links, so
