@@ -102,6 +102,19 @@ MaxJobs 100
   Order allow,deny
   Allow all
 </Location>
+# A job belongs to the account that submitted it: over the local socket the scheduler checks the
+# name against the caller's credentials, so lp -U cannot print as another user (root included).
+DefaultAuthType Basic
+<Policy default>
+  <Limit Create-Job Print-Job Print-URI Validate-Job Send-Document Send-URI>
+    AuthType Default
+    Require valid-user
+    Order deny,allow
+  </Limit>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
 EOF
     # In a session of its own and without the caller's output, so that it holds no pipe open.
     setsid /usr/sbin/cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" \

@@ -108,18 +108,36 @@ else
     cat "$work/cups/postprocess.log" "$work/cups/log/error_log" 2>/dev/null || true
 fi
 
-# The same user claims to be someone else: the reply still goes to the account cups-pdf ran as.
-as_user env CUPS_SERVER="$CUPS_SERVER" lp -U chief-executive -d Veltrane -t spoofed-page "$work/page.ps" >/dev/null
-if wait_for 30 printed spoofed-page; then
-    control=$(control_of spoofed-page)
-    echo "the spoofed job: $(grep RespondEmail "$control"), PDF $(stat -c '%U:%G %a' "$work"/docs/job_*-spoofed-page.pdf)"
-    check "a name given to lp -U never becomes the reply address" refused grep -q chief-executive "$control"
-    check "the reply of a spoofed job goes to the account the job ran as" \
-        grep -qE "^RespondEmail: ($PRINTER_USER|nobody)@$DOMAIN"$'\r' "$control"
-else
-    fail "a page printed with a spoofed name ends as a control file"
-    cat "$work/cups/postprocess.log" 2>/dev/null || true
-fi
+# The same user claims to be someone else, one that does not exist and root: the scheduler refuses
+# the job, or it runs as the user's own account; the name given never counts.
+for spoof in chief-executive root; do
+    if as_user env CUPS_SERVER="$CUPS_SERVER" lp -U "$spoof" -d Veltrane -t "spoof-$spoof" "$work/page.ps" \
+        >/dev/null 2>&1 </dev/null; then
+        if wait_for 30 printed "spoof-$spoof"; then
+            control=$(control_of "spoof-$spoof")
+            check "a job printed as lp -U $spoof replies to the account that printed it" \
+                grep -qx "RespondEmail: $PRINTER_USER@$DOMAIN"$'\r' "$control"
+        else
+            fail "a job printed as lp -U $spoof ends as a control file"
+        fi
+    else
+        pass "a job printed as lp -U $spoof is refused"
+    fi
+    check "a job printed as lp -U $spoof leaves no PDF of another account" \
+        bash -c "! find '$work/docs' -name '*-spoof-$spoof.pdf' ! -user '$PRINTER_USER' | grep -q ."
+done
+
+# Root prints as root; a job whose PDF could not be written leaves no control file, and the log says
+# why (the documents folder closed to the user for a moment).
+lp -d Veltrane -t root-page "$work/page.ps" >/dev/null
+root_replies() { wait_for 30 printed root-page && grep -qx "RespondEmail: root@$DOMAIN"$'\r' "$(control_of root-page)"; }
+check "root's job replies to root" root_replies
+chmod 0755 "$work/docs"
+as_user env CUPS_SERVER="$CUPS_SERVER" lp -d Veltrane -t lost-page "$work/page.ps" >/dev/null
+lost_logged() { grep -q -- "-lost-page.pdf: the PDF was not written" "$work/cups/postprocess.log"; }
+check "a job without its PDF is logged" wait_for 30 lost_logged
+check "a job without its PDF leaves no control file" refused printed lost-page
+chmod 3773 "$work/docs"
 
 # The user calls the installed tarvikdrop by hand and asks for more than their own PDF.
 no_new_control() { [ "$(ls "$work/in" | wc -l)" -eq "$1" ]; }
