@@ -362,6 +362,8 @@ EOF
         die "lpadmin could not add the queue $QUEUE"
     lpstat -p "$QUEUE" >/dev/null || die "the queue $QUEUE was not created"
     trap - EXIT
+    [ -n "$private" ] || echo "printer-queue: note: unless the machine's CUPS policy asks for" \
+        "authentication to print, a client may print under another account's name (lp -U); see the README" >&2
     echo "printer-queue: queue $QUEUE ready: documents in $documents, control files in $incoming," \
         "replies to <account>@$domain${private:+, CUPS_SERVER=$state/cups.sock}"
 }
