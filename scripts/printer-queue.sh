@@ -191,10 +191,30 @@ check_root_chain() {
     done
 }
 
+# Dies when a symbolic link on the way to PATH could have been planted by someone else than root:
+# each link must be root's, in a folder that belongs to root and that others may write only with
+# the sticky bit.
+check_given_path() {
+    local path=$1 sofar="" part mode uid parts
+    [[ $path == /* ]] || path=$PWD/$path
+    IFS=/ read -ra parts <<<"$path"
+    for part in "${parts[@]}"; do
+        [ -n "$part" ] || continue
+        sofar=$sofar/$part
+        [ -L "$sofar" ] || continue
+        read -r mode uid < <(stat -c '%a %u' "$(dirname "$sofar")")
+        if [ "$(stat -c %u "$sofar")" -ne 0 ] || [ "$uid" -ne 0 ] ||
+            { (((8#$mode & 8#022) != 0)) && (((8#$mode & 8#1000) == 0)); }; then
+            die "$sofar is a symbolic link that someone else than root could have made or changed"
+        fi
+    done
+}
+
 # Makes the folder DIR when it is missing and gives it OWNER:GROUP and MODE, without following a
 # link and only where no one but root can swap it. Prints its absolute path.
 own_folder() {
     local dir=$1 owner=$2 mode=$3 parent target
+    check_given_path "$dir"
     mkdir -p -- "$(dirname -- "$dir")"
     parent=$(cd -P -- "$(dirname -- "$dir")" && pwd)
     check_root_chain "$parent"

@@ -153,6 +153,15 @@ check "a user cannot name a configuration of their own" \
 check "nothing refused reached the incoming folder" no_new_control "$count"
 check "the refusals are logged" grep -q "does not belong to $PRINTER_USER" "$work/cups/postprocess.log"
 
+# Setup changes no folder that a link planted by another user leads to.
+mkdir -m 1777 "$work/public"
+mkdir -m 0755 "$work/target"
+as_nobody ln -s "$work/target" "$work/public/planted"
+check "setup refuses a folder reached through another user's link" refused bash "$QUEUE_SCRIPT" setup \
+    --incoming "$work/public/planted/in" --documents "$work/docs" --private "$work/cups" \
+    --respond-domain "$DOMAIN" --tarvikdrop "$work/bin/tarvikdrop"
+check "nothing was made behind the link" test ! -e "$work/target/in"
+
 bash "$QUEUE_SCRIPT" teardown --private "$work/cups" >/dev/null
 check "teardown removes tarvikdrop's and cups-pdf's settings" \
     test ! -e /etc/opt/tarvik/printdrop.conf -a ! -e /etc/cups/cups-pdf-Veltrane.conf
