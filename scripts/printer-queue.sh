@@ -215,8 +215,9 @@ check_given_path() {
 own_folder() {
     local dir=$1 owner=$2 mode=$3 parent target
     check_given_path "$dir"
-    mkdir -p -- "$(dirname -- "$dir")"
-    parent=$(cd -P -- "$(dirname -- "$dir")" && pwd)
+    # Runs in a command substitution, where a failing command does not end the script by itself.
+    mkdir -p -- "$(dirname -- "$dir")" || die "cannot make the folders above $dir"
+    parent=$(cd -P -- "$(dirname -- "$dir")" && pwd) || die "cannot reach the folder above $dir"
     check_root_chain "$parent"
     target=${parent%/}/$(basename -- "$dir")
     [ ! -L "$target" ] || die "$target is a symbolic link"
@@ -225,8 +226,7 @@ own_folder() {
     fi
     # The parent is root's alone, so the folder checked here is the one changed below.
     [ ! -L "$target" ] && [ -d "$target" ] || die "$target is not a folder"
-    chown -h -- "$owner" "$target"
-    chmod -- "$mode" "$target"
+    chown -h -- "$owner" "$target" && chmod -- "$mode" "$target" || die "cannot give $target its owner and mode"
     echo "$target"
 }
 
