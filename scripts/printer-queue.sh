@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
 # The printer queue "Veltrane" that feeds Tarvik: a CUPS queue with the cups-pdf backend, whose
-# post-processing step writes a control file into Tarvik's incoming folder once the PDF is complete.
+# post-processing step hands each finished PDF to tarvikdrop, which writes the control file.
 #
 #   printer-queue.sh setup --incoming DIR --documents DIR [--respond-domain DOMAIN] [--private DIR]
+#                          [--tarvikdrop PROGRAM] [--create-account]
 #   printer-queue.sh teardown [--private DIR]
 #
 # Without --private the queue is added to the machine's CUPS, which must be running; its state (the
-# post-processing program and its log) lies in /var/lib/tarvik-printer. With --private DIR a cupsd of
+# post-processing step and its log) lies in /var/lib/tarvik-printer. With --private DIR a cupsd of
 # its own runs in DIR, on the socket DIR/cups.sock, and leaves the machine's CUPS alone: point the
 # client commands at it with CUPS_SERVER=DIR/cups.sock. Each job ends as DOCUMENTS/job_<N>-<title>.pdf
-# and a control file job_<N>-<title>.txt in INCOMING with "File: <the PDF>" and
-# "RespondEmail: <user>@<DOMAIN>". Print with a title: lp -d Veltrane -t <title> <file>.
-# cups-pdf reads the queue's settings from /etc/cups/cups-pdf-Veltrane.conf, so one Veltrane queue
-# can exist on the machine at a time; teardown removes that file again.
+# (the printing user's, group tarvik, mode 0640) and a control file job_<N>-<title>.txt in INCOMING
+# with "File: <the PDF>" and "RespondEmail: <account>@<DOMAIN>", where the account is the one that
+# cups-pdf ran the job as, never the name the client gave. Print with a title: lp -d Veltrane -t
+# <title> <file>.
+#
+# Only the service account and the group tarvik may write INCOMING (2770): printing users get in
+# through tarvikdrop (default /opt/tarvik/tarvikdrop, setgid tarvik), whose settings setup writes to
+# /etc/opt/tarvik/printdrop.conf. The group tarvik must exist; --create-account creates the group
+# and the service account when they are missing. cups-pdf reads the queue's settings from
+# /etc/cups/cups-pdf-Veltrane.conf, so one Veltrane queue can exist on the machine at a time;
+# teardown removes both files again.
 set -euo pipefail
 
 readonly QUEUE=Veltrane
@@ -21,6 +29,11 @@ readonly BACKEND=/usr/lib/cups/backend/cups-pdf
 readonly PPD=lsb/usr/cups-pdf/CUPS-PDF_noopt.ppd
 readonly MACHINE_STATE=/var/lib/tarvik-printer
 readonly PRIVATE_MARK="# private CUPS of Tarvik's printer-queue.sh"
+readonly DROP_CONF_DIR=/etc/opt/tarvik
+readonly DROP_CONF=$DROP_CONF_DIR/printdrop.conf
+readonly GROUP=tarvik
+readonly ACCOUNT=tarvik
+umask 022
 
 die() {
     echo "printer-queue: $*" >&2
@@ -28,7 +41,7 @@ die() {
 }
 
 usage() {
-    sed -n '5,6p' "$0" | sed 's/^# *//' >&2
+    sed -n '5,8p' "$0" | sed 's/^# *//' >&2
     exit 2
 }
 
@@ -89,6 +102,19 @@ MaxJobs 100
   Order allow,deny
   Allow all
 </Location>
+# A job belongs to the account that submitted it: over the local socket the scheduler checks the
+# name against the caller's credentials, so lp -U cannot print as another user (root included).
+DefaultAuthType Basic
+<Policy default>
+  <Limit Create-Job Print-Job Print-URI Validate-Job Send-Document Send-URI>
+    AuthType Default
+    Require valid-user
+    Order deny,allow
+  </Limit>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
 EOF
     # In a session of its own and without the caller's output, so that it holds no pipe open.
     setsid /usr/sbin/cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" \
@@ -122,71 +148,15 @@ stop_private_cupsd() {
     rm -f "$dir/cupsd.pid"
 }
 
-# The post-processing program that cups-pdf runs as the job's user after Ghostscript has finished:
-# <program> <pdf> <user as cups-pdf resolved it> <user as given to CUPS>.
+# The post-processing step that cups-pdf runs as the job's user after Ghostscript has finished:
+# <program> <pdf> <user as cups-pdf resolved it> <user as given to CUPS>. The name the client gave
+# is never used; tarvikdrop takes the caller's own account and logs what it did.
 write_postprocess() {
-    local program=$1 incoming=$2 domain=$3 log=$4
+    local program=$1 drop=$2
     cat >"$program.new" <<EOF
 #!/bin/sh
-# Written by Tarvik's printer-queue.sh: turns a finished job of the queue $QUEUE into a control file.
-INCOMING=$(printf '%q' "$incoming")
-DOMAIN=$(printf '%q' "$domain")
-LOG=$(printf '%q' "$log")
-EOF
-    cat >>"$program.new" <<'EOF'
-pdf=$1
-log() {
-    printf '%s %s\n' "$(date '+%Y-%m-%d %H:%M:%S')" "$*" >>"$LOG" 2>/dev/null || true
-}
-# cups-pdf calls this step even when Ghostscript wrote nothing: no document, no control file.
-if [ ! -f "$pdf" ]; then
-    log "no control file for job $pdf: the PDF was not written"
-    exit 0
-fi
-if [ ! -s "$pdf" ]; then
-    log "no control file for job $pdf: the PDF is empty"
-    exit 0
-fi
-case "$pdf" in
-*"
-"* | *"$(printf '\r')"*)
-    log "no control file for job $pdf: its path holds a line break"
-    exit 0
-    ;;
-esac
-# The user who printed, as given to CUPS, else as cups-pdf resolved it; only names that make an address.
-user=
-for candidate in "$3" "$2"; do
-    if [ -n "$candidate" ] && printf '%s' "$candidate" | grep -Eq '^[A-Za-z0-9._-]+$'; then
-        user=$candidate
-        break
-    fi
-done
-name=$(basename "$pdf")
-name=${name%.pdf}
-# Written under a name that does not end in .txt and renamed once complete; an existing control
-# file of the same name is never replaced.
-tmp=$(mktemp "$INCOMING/.$name.XXXXXX") || { log "no control file for job $pdf: cannot write to $INCOMING"; exit 0; }
-{
-    printf 'File: %s\r\n' "$pdf"
-    if [ -n "$user" ]; then
-        printf 'RespondEmail: %s@%s\r\n' "$user" "$DOMAIN"
-    fi
-} >"$tmp" && chmod 0644 "$tmp" || { log "no control file for job $pdf: writing $tmp failed"; rm -f "$tmp"; exit 0; }
-target=$INCOMING/$name.txt
-n=1
-while ! ln "$tmp" "$target" 2>/dev/null; do
-    n=$((n + 1))
-    if [ $n -gt 100 ]; then
-        log "no control file for job $pdf: no free name for it in $INCOMING"
-        rm -f "$tmp"
-        exit 0
-    fi
-    target=$INCOMING/$name-$n.txt
-done
-rm -f "$tmp"
-log "control file $target for $pdf"
-exit 0
+# Written by Tarvik's printer-queue.sh: hands a finished job of the queue $QUEUE to tarvikdrop.
+exec $(printf '%q' "$drop") "\$1" \${2:+"\$2"}
 EOF
     chmod 0755 "$program.new"
     mv -f "$program.new" "$program"
@@ -203,27 +173,124 @@ check_traversable() {
     done
 }
 
-# Folders the jobs write into: made open to every printing user when missing; existing ones are
-# left as they are, with a warning when only their owner can write.
-prepare_job_folder() {
-    local dir=$1
-    if [ ! -d "$dir" ]; then
-        mkdir -p "$dir"
-        chmod 1777 "$dir"
-    elif [ "$(($(stat -c '%#a' "$dir") & 2))" -eq 0 ]; then
-        echo "printer-queue: warning: $dir is not writable by all users; jobs of other users will fail" >&2
+# Dies unless only root can replace what lies in the absolute, link-free folder DIR: DIR and every
+# folder above it belong to root; DIR is writable by root alone, the folders above it by others only
+# with the sticky bit (as /tmp), which keeps root's entries in place.
+check_root_chain() {
+    local dir=$1 strict=1 mode uid
+    while :; do
+        [ ! -L "$dir" ] && [ -d "$dir" ] || die "$dir is not a folder"
+        read -r mode uid < <(stat -c '%a %u' "$dir")
+        [ "$uid" -eq 0 ] || die "$dir does not belong to root; its owner could swap the folders below it"
+        if (((8#$mode & 8#022) != 0)) && { [ $strict -eq 1 ] || (((8#$mode & 8#1000) == 0)); }; then
+            die "$dir can be written by others than root; choose a folder whose parent only root can change"
+        fi
+        [ "$dir" = / ] && break
+        dir=$(dirname "$dir")
+        strict=0
+    done
+}
+
+# Dies when a symbolic link on the way to PATH could have been planted by someone else than root:
+# each link must be root's, in a folder that belongs to root and that others may write only with
+# the sticky bit.
+check_given_path() {
+    local path=$1 sofar="" part mode uid parts
+    [[ $path == /* ]] || path=$PWD/$path
+    IFS=/ read -ra parts <<<"$path"
+    for part in "${parts[@]}"; do
+        [ -n "$part" ] || continue
+        sofar=$sofar/$part
+        [ -L "$sofar" ] || continue
+        read -r mode uid < <(stat -c '%a %u' "$(dirname "$sofar")")
+        if [ "$(stat -c %u "$sofar")" -ne 0 ] || [ "$uid" -ne 0 ] ||
+            { (((8#$mode & 8#022) != 0)) && (((8#$mode & 8#1000) == 0)); }; then
+            die "$sofar is a symbolic link that someone else than root could have made or changed"
+        fi
+    done
+}
+
+# Makes the folder DIR when it is missing and gives it OWNER:GROUP and MODE, without following a
+# link and only where no one but root can swap it. Prints its absolute path.
+own_folder() {
+    local dir=$1 owner=$2 mode=$3 parent target
+    check_given_path "$dir"
+    # Runs in a command substitution, where a failing command does not end the script by itself.
+    mkdir -p -- "$(dirname -- "$dir")" || die "cannot make the folders above $dir"
+    parent=$(cd -P -- "$(dirname -- "$dir")" && pwd) || die "cannot reach the folder above $dir"
+    check_root_chain "$parent"
+    target=${parent%/}/$(basename -- "$dir")
+    [ ! -L "$target" ] || die "$target is a symbolic link"
+    if [ ! -e "$target" ]; then
+        mkdir -m 0700 -- "$target" || die "cannot make $target"
     fi
-    check_traversable "$(cd "$dir" && pwd)/x"
+    # The parent is root's alone, so the folder checked here is the one changed below.
+    [ ! -L "$target" ] && [ -d "$target" ] || die "$target is not a folder"
+    chown -h -- "$owner" "$target" && chmod -- "$mode" "$target" || die "cannot give $target its owner and mode"
+    echo "$target"
+}
+
+# tarvikdrop must be root's, setgid GROUP, and changeable by root alone: a printing user runs it
+# with the group's right to write the incoming folder.
+check_tarvikdrop() {
+    local drop=$1 info user group mode
+    [[ $drop == /* ]] || die "--tarvikdrop needs an absolute path"
+    [ -f "$drop" ] && [ ! -L "$drop" ] ||
+        die "$drop is missing or not a regular file (install the tarvik package, or pass --tarvikdrop)"
+    info=$(stat -c '%U %G %a' "$drop")
+    read -r user group mode <<<"$info"
+    if [ "$user" != root ] || [ "$group" != "$GROUP" ] || (((8#$mode & 8#2000) == 0)) ||
+        (((8#$mode & 8#022) != 0)) || (((8#$mode & 8#001) == 0)); then
+        die "$drop is $user:$group mode $mode; it must be setgid $GROUP, root's and writable by root alone" \
+            "(chown root:$GROUP $drop; chmod 2755 $drop)"
+    fi
+    check_root_chain "$(dirname "$drop")"
+}
+
+# The group (and, when it is missing, the service account) that tarvikdrop and the service share.
+ensure_account() {
+    local create=$1
+    if ! getent group "$GROUP" >/dev/null; then
+        [ "$create" -eq 1 ] ||
+            die "the group $GROUP does not exist (install the tarvik package, or pass --create-account)"
+        groupadd --system "$GROUP"
+    fi
+    if [ "$create" -eq 1 ] && ! getent passwd "$ACCOUNT" >/dev/null; then
+        useradd --system --gid "$GROUP" --no-create-home --home-dir /nonexistent \
+            --shell /usr/sbin/nologin "$ACCOUNT"
+    fi
+}
+
+# Writes tarvikdrop's settings, readable by all and changeable by root alone.
+write_drop_conf() {
+    local state=$1 incoming=$2 documents=$3 domain=$4 log=$5
+    if [ ! -d "$DROP_CONF_DIR" ]; then
+        mkdir -p "$DROP_CONF_DIR"
+        echo "$DROP_CONF_DIR" >"$state/made-conf-folder"
+    fi
+    check_root_chain "$DROP_CONF_DIR"
+    cat >"$DROP_CONF.new" <<EOF
+# Settings of tarvikdrop for the queue $QUEUE, written by Tarvik's printer-queue.sh.
+# state $state
+Incoming = $incoming
+Documents = $documents
+Domain = $domain
+Log = $log
+EOF
+    chmod 0644 "$DROP_CONF.new"
+    mv -f "$DROP_CONF.new" "$DROP_CONF"
 }
 
 cmd_setup() {
-    local incoming="" documents="" domain="" private=""
+    local incoming="" documents="" domain="" private="" drop=/opt/tarvik/tarvikdrop create=0
     while (($#)); do
         case "$1" in
         --incoming) incoming=${2:?--incoming needs a folder}; shift 2 ;;
         --documents) documents=${2:?--documents needs a folder}; shift 2 ;;
         --respond-domain) domain=${2:?--respond-domain needs a domain}; shift 2 ;;
         --private) private=${2:?--private needs a folder}; shift 2 ;;
+        --tarvikdrop) drop=${2:?--tarvikdrop needs a program}; shift 2 ;;
+        --create-account) create=1; shift ;;
         *) usage ;;
         esac
     done
@@ -238,30 +305,39 @@ cmd_setup() {
         domain=$(hostname --fqdn 2>/dev/null || hostname)
         [[ $domain == *.* ]] || domain=localhost.localdomain
     fi
-    [[ $domain =~ ^[A-Za-z0-9.-]+$ && $domain == *.* ]] ||
+    [[ $domain =~ ^[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+$ ]] ||
         die "--respond-domain $domain is not a domain with a dot (the service needs an address with '@' and '.')"
-    prepare_job_folder "$incoming"
-    prepare_job_folder "$documents"
-    incoming=$(cd "$incoming" && pwd)
-    documents=$(cd "$documents" && pwd)
 
     local state
     if [ -n "$private" ]; then
-        mkdir -p "$private"
-        state=$(cd "$private" && pwd)
+        state=$(realpath -m -- "$private")
         # Only an empty folder, or one that an earlier setup made, becomes the private CUPS.
-        if [ -n "$(ls -A "$state")" ] && ! is_private_cups "$state"; then
+        if [ -d "$state" ] && [ -n "$(ls -A "$state")" ] && ! is_private_cups "$state"; then
             die "$state is neither empty nor a private CUPS folder of this script"
         fi
-        check_traversable "$state"
     else
         state=$MACHINE_STATE
         scheduler_running ||
             die "the machine's CUPS scheduler is not running (start it, or use --private DIR)"
     fi
-    if [ -f "$CUPS_PDF_CONF" ] && ! grep -qxF "# state $state" "$CUPS_PDF_CONF"; then
-        die "$CUPS_PDF_CONF belongs to another Veltrane queue; tear that one down first"
-    fi
+    local conf
+    for conf in "$CUPS_PDF_CONF" "$DROP_CONF"; do
+        if [ -f "$conf" ] && ! grep -qxF "# state $state" "$conf"; then
+            die "$conf belongs to another Veltrane queue; tear that one down first"
+        fi
+    done
+    ensure_account "$create"
+    check_tarvikdrop "$drop"
+
+    # Control files: the service account's (root's while there is none) and the group's alone.
+    # Documents: every printing user may add one; the sticky bit keeps each user's PDFs theirs, the
+    # group bit gives each PDF the group tarvik, so that the service can read it and no one else.
+    local owner=root
+    ! getent passwd "$ACCOUNT" >/dev/null || owner=$ACCOUNT
+    incoming=$(own_folder "$incoming" "$owner:$GROUP" 2770)
+    documents=$(own_folder "$documents" "root:$GROUP" 3773)
+    check_traversable "$incoming"
+    check_traversable "$documents"
 
     # From here on a failed setup takes back what it made, the private cupsd included.
     local undo=teardown
@@ -269,19 +345,22 @@ cmd_setup() {
     # shellcheck disable=SC2064 # the folder is fixed now
     trap "echo 'printer-queue: setup failed; tearing the queue down again' >&2
           cmd_$undo >/dev/null 2>&1 || true" EXIT
+    state=$(own_folder "$state" root:root 0755)
+    check_traversable "$state"
     if [ -n "$private" ]; then
         start_private_cupsd "$state"
         export CUPS_SERVER=$state/cups.sock
-    else
-        mkdir -p "$state"
-        chmod 0755 "$state"
     fi
     mkdir -p "$state/cups-pdf" "$state/gstmp"
     chmod 0755 "$state/cups-pdf"
     chmod 1777 "$state/gstmp"
+    # The log of the post-processing step: tarvikdrop writes it with the group's right; other users
+    # neither read nor write it.
     : >>"$state/postprocess.log"
-    chmod 0666 "$state/postprocess.log"
-    write_postprocess "$state/postprocess" "$incoming" "$domain" "$state/postprocess.log"
+    chown "root:$GROUP" "$state/postprocess.log"
+    chmod 0660 "$state/postprocess.log"
+    write_postprocess "$state/postprocess" "$drop"
+    write_drop_conf "$state" "$incoming" "$documents" "$domain" "$state/postprocess.log"
     cat >"$CUPS_PDF_CONF.new" <<EOF
 # Settings of the cups-pdf queue $QUEUE, written by Tarvik's printer-queue.sh.
 # state $state
@@ -292,8 +371,8 @@ GSTmp $state/gstmp
 Log $state/cups-pdf
 Label 1
 TitlePref 1
-UserUMask 0022
-AnonUMask 0022
+UserUMask 0027
+AnonUMask 0027
 Grp lp
 PostProcessing $state/postprocess
 EOF
@@ -303,8 +382,10 @@ EOF
         die "lpadmin could not add the queue $QUEUE"
     lpstat -p "$QUEUE" >/dev/null || die "the queue $QUEUE was not created"
     trap - EXIT
+    [ -n "$private" ] || echo "printer-queue: note: unless the machine's CUPS policy asks for" \
+        "authentication to print, a client may print under another account's name (lp -U); see the README" >&2
     echo "printer-queue: queue $QUEUE ready: documents in $documents, control files in $incoming," \
-        "replies to <user>@$domain${private:+, CUPS_SERVER=$state/cups.sock}"
+        "replies to <account>@$domain${private:+, CUPS_SERVER=$state/cups.sock}"
 }
 
 cmd_teardown() {
@@ -330,10 +411,17 @@ cmd_teardown() {
             lpadmin -x "$QUEUE"
         fi
     fi
-    if [ -f "$CUPS_PDF_CONF" ] && grep -qxF "# state $state" "$CUPS_PDF_CONF"; then
-        rm -f "$CUPS_PDF_CONF"
+    local conf
+    for conf in "$CUPS_PDF_CONF" "$DROP_CONF"; do
+        if [ -f "$conf" ] && grep -qxF "# state $state" "$conf"; then
+            rm -f "$conf"
+        fi
+    done
+    if [ -f "$state/made-conf-folder" ]; then
+        rmdir "$DROP_CONF_DIR" 2>/dev/null || true
     fi
-    rm -rf "$state/cups-pdf" "$state/gstmp" "$state/postprocess" "$state/postprocess.log"
+    rm -rf "$state/cups-pdf" "$state/gstmp" "$state/postprocess" "$state/postprocess.log" \
+        "$state/made-conf-folder"
     if [ -n "$private" ]; then
         rm -rf "${state:?}"/{etc,spool,cache,state,log,ssl} "$state"/cups-files.conf "$state"/cupsd.conf \
             "$state"/cupsd.out "$state"/cups.sock "$state"/printcap
