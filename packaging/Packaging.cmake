@@ -11,8 +11,15 @@
 # last from the root CMakeLists.txt, so that every target exists. Every install rule of the project
 # lives here and names its component (service or desktop).
 
-# 0.2.0: the service account, the data folder in /var/opt/tarvik, the desktop in a package of its own.
-set(TARVIK_VERSION "0.2.0")
+# The packages carry the project's version (the one `tarvik --version` prints).
+if(PROJECT_VERSION)
+  set(TARVIK_VERSION ${PROJECT_VERSION})
+else()
+  set(TARVIK_VERSION 0.2.0)
+endif()
+# The version that brought the service account, the data folder in /var/opt/tarvik and the desktop
+# in a package of its own: files of older tarvik packages now belong to tarvik-desktop.
+set(TARVIK_SPLIT_VERSION 0.2.0)
 # The uninstall entry's key; fixed for the life of the product, so that every version finds it.
 set(TARVIK_PRODUCT_CODE "{B64ED0C7-18D7-4EB5-A99D-3950B238FA3F}")
 set(TARVIK_MAINTAINER "Tarvik developers <tarvik@veltrane.example>")
@@ -180,6 +187,13 @@ set(CPACK_DEBIAN_DESKTOP_PACKAGE_SHLIBDEPS ON)
 # The module is built with the program and loaded by it: the very same version. Qt finds its
 # platform plugins at run time; no library links them.
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS "tarvik (= ${TARVIK_VERSION}), qt6-qpa-plugins")
+if(TARVIK_VERSION VERSION_GREATER_EQUAL TARVIK_SPLIT_VERSION)
+  set(CPACK_DEBIAN_DESKTOP_PACKAGE_REPLACES "tarvik (<< ${TARVIK_SPLIT_VERSION})")
+  set(CPACK_DEBIAN_DESKTOP_PACKAGE_BREAKS "tarvik (<< ${TARVIK_SPLIT_VERSION})")
+else()
+  message(WARNING "Package version ${TARVIK_VERSION} is below ${TARVIK_SPLIT_VERSION}: apt will not take "
+    "these packages for an upgrade of an older single tarvik package")
+endif()
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_CONTROL_EXTRA ${TARVIK_PKG_GEN}/desktop/conffiles)
 
 # The PDF library beside the executable is the package's own.
