@@ -249,6 +249,8 @@ pass "apt-get installs tarvik alone"
 dpkg-query -W -f='${Package}\n' >"$work/after-install"
 check "installing tarvik added no Qt or X11 package to this machine" \
     bash -c "! comm -13 <(sort '$work/before-install') <(sort '$work/after-install') | grep -E '$DESKTOP_PACKAGES'"
+check "the installed program loads no Qt or X11 library" \
+    bash -c "! ldd /opt/tarvik/tarvik | grep -Ei 'libQt|libxcb|libX11|libGL|wayland'"
 account() {
     local entry
     entry="$(getent passwd tarvik)" || { echo "no account tarvik"; return 1; }
@@ -462,7 +464,8 @@ fi
 # Before 0.2.0 the settings and the log lay in /opt/tarvik, 2775 root:tarvik, and /run/tarvik was
 # open to all. The maintainer script moves them into the data folder.
 mv "$DATA/tarvik.ini" /opt/tarvik/tarvik.ini
-mv "$DATA/tarvik.log" /opt/tarvik/tarvik.log
+rm -f "$DATA/tarvik.log"
+printf '4,4000,Information,01/01/2026,00:00:00.000,a record of the old layout\r\n' >/opt/tarvik/tarvik.log
 cp -p /opt/tarvik/tarvik.ini "$work/old.ini"
 cp -p /opt/tarvik/tarvik.log "$work/old.log"
 chown root:tarvik /opt/tarvik /opt/tarvik/tarvik.ini /opt/tarvik/tarvik.log

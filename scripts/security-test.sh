@@ -83,8 +83,11 @@ sink_pid=""
 holder_pids=""
 dump_value_saved=""
 [ -e "$HALVANE/DumpType" ] && { dump_value_saved="$work/DumpType"; cp -p "$HALVANE/DumpType" "$dump_value_saved"; }
-halvane_existed=0
-[ -e "$HALVANE" ] && halvane_existed=1
+# The registry keys that the crash-dump check makes, deepest first, so that they go again.
+made_keys=""
+for key in "$HALVANE" "$(dirname "$HALVANE")" "$(dirname "$(dirname "$HALVANE")")"; do
+    [ -e "$key" ] || made_keys="$made_keys $key"
+done
 cp -a "$DATA" "$work/data-saved"
 cp -a "$OBJECTS" "$work/objects-saved" 2>/dev/null || true
 code_mode="$(stat -c '%a %U %G' "$CODE")"
@@ -111,7 +114,7 @@ cleanup() {
     chmod "$mode" "$CODE"
     rm -f "$HALVANE/DumpType"
     [ -n "$dump_value_saved" ] && cp -p "$dump_value_saved" "$HALVANE/DumpType"
-    ((halvane_existed)) || rmdir "$HALVANE" 2>/dev/null || true
+    for key in $made_keys; do rmdir "$key" 2>/dev/null || true; done
     if ((member_made)); then
         userdel "$MEMBER" 2>/dev/null || true
         getent group "$MEMBER" >/dev/null && groupdel "$MEMBER"
@@ -251,8 +254,21 @@ as_account sh -c "
     line='4,4000,Information,01/01/2026,00:00:00.000,filler record of the security test'
     i=0
     while [ \$i -lt 15000 ]; do echo \"\$line\"; i=\$((i + 1)); done >>'$DATA/tarvik.log'"
-as_member flock -s "$DATA/tarvik.log" sleep 120 &
-holder_pids="$!"
+# hold_lock KIND PATH: a process of the member that holds a lock on PATH until it is ended (KIND
+# flock-shared: a shared flock; posix-exclusive: an exclusive lock of the whole file, as lockf).
+hold_lock() {
+    as_member /usr/bin/python3 -c '
+import fcntl, os, sys, time
+if sys.argv[1] == "flock-shared":
+    fd = os.open(sys.argv[2], os.O_RDONLY)
+    fcntl.flock(fd, fcntl.LOCK_SH)
+else:
+    fd = os.open(sys.argv[2], os.O_RDWR)
+    fcntl.lockf(fd, fcntl.LOCK_EX)
+time.sleep(120)' "$1" "$2" &
+    holder_pids="$holder_pids $!"
+}
+hold_lock flock-shared "$DATA/tarvik.log"
 sleep 0.5
 start_service unit
 sleep 4
@@ -264,7 +280,7 @@ status=$?
 check "... with exit code 0" test "$status" -eq 0
 stop_pid "$service_pid"
 service_pid=""
-stop_pid "$holder_pids"
+for pid in $holder_pids; do stop_pid "$pid"; done
 holder_pids=""
 
 # --- 4. links planted in the data folder -----------------------------------------------------------
@@ -285,8 +301,8 @@ victims_unchanged() {
 plant_and_run() {
     member_before="$(state "$work/member/victim")"
     root_before="$(state "$work/root-private/victim")"
-    rm -f "$DATA/tarvik.log" "$DATA/tarvik.old.log"
     cp -p "$DATA/tarvik.ini" "$work/ini.keep"
+    rm -f "$DATA/tarvik.log" "$DATA/tarvik.old.log" "$DATA/tarvik.ini"
     if [ -z "$1" ]; then
         # Hard links to another user's file need fs.protected_hardlinks at 0; root plants them.
         ln "$2" "$DATA/tarvik.log" && ln "$3" "$DATA/tarvik.ini" || planted=0
@@ -316,23 +332,36 @@ touch -d '1 hour ago' "$private/notes.txt"
 chown -R daemon:daemon "$private"
 notes_before="$(state "$private/notes.txt")"
 mails_before="$(ls "$work/mail" | wc -l)"
-# The member rewrites the settings, as its tray program may.
-{
-    printf '\xff\xfe'
-    iconv -f UTF-16LE -t UTF-8 "$DATA/tarvik.ini" | tail -c +4 | sed "s|^TxtInDir=.*|TxtInDir=$private/\r|; s|^Attempts=.*|Attempts=2\r|" |
-        iconv -f UTF-8 -t UTF-16LE
-} >"$work/ini.member"
-as_member sh -c "cat '$work/ini.member' >'$DATA/tarvik.ini'"
-start_service root
-wait_for 10 started
-sleep 6
-stop_pid "$service_pid"
-service_pid=""
+# member_points_at FOLDER: the member rewrites the settings, as its tray program may: TxtInDir is
+# FOLDER, two attempts. Then the service runs, started by root, for a few passes.
+member_points_at() {
+    {
+        printf '\xff\xfe'
+        iconv -f UTF-16LE -t UTF-8 "$DATA/tarvik.ini" | tail -c +4 |
+            sed "s|^TxtInDir=.*|TxtInDir=$1/\r|; s|^Attempts=.*|Attempts=2\r|" | iconv -f UTF-8 -t UTF-16LE
+    } >"$work/ini.member"
+    as_member sh -c "cat '$work/ini.member' >'$DATA/tarvik.ini'"
+    start_service root
+    wait_for 10 started
+    sleep 6
+    stop_pid "$service_pid"
+    service_pid=""
+}
+member_points_at "$private"
 leaked() { grep -rqs 'secret-line-of-daemon' "$work/mail" "$DATA/tarvik.log" "$work/service.err"; }
 check "the service cannot read another user's private control file (nothing of it in the log or a mail)" \
     bash -c "$(declare -f leaked); ! leaked"
 check "no mail went out for it and it stays where it was, unchanged" \
     test "$(ls "$work/mail" | wc -l)/$(state "$private/notes.txt")" = "$mails_before/$notes_before"
+# The same control file in a folder the service may read is given up and reported: the settings that
+# the member wrote did reach the service.
+mkdir -m 0750 "$work/readable"
+cp "$private/notes.txt" "$work/readable/notes.txt"
+touch -d '1 hour ago' "$work/readable/notes.txt"
+chown -R tarvik:tarvik "$work/readable"
+member_points_at "$work/readable"
+reported() { grep -qs attacker@example.com "$work"/mail/*.json; }
+check "control: where the service may read it, the same control file is reported to its RespondEmail" reported
 write_ini "$spool/in/"
 
 # --- 6. objects: a hard link under an object's name, and a member's locks -------------------------
@@ -365,12 +394,7 @@ if [ "${#objects[@]}" -gt 0 ]; then
     run_briefly unit
     mapfile -t objects < <(find "$OBJECTS" -mindepth 1 -maxdepth 1 -type f -printf '%f\n')
     for name in "${objects[@]}"; do
-        as_member /usr/bin/python3 -c "
-import fcntl, os, sys, time
-fd = os.open(sys.argv[1], os.O_RDWR)
-fcntl.lockf(fd, fcntl.LOCK_EX)
-time.sleep(120)" "$OBJECTS/$name" &
-        holder_pids="$holder_pids $!"
+        hold_lock posix-exclusive "$OBJECTS/$name"
     done
     sleep 0.5
     start_service unit
@@ -395,7 +419,7 @@ for _ in 1 2 3 4 5 6; do
     sleep 0.5
     kill -SEGV "$service_pid" 2>/dev/null
     wait_for 10 ended "$service_pid"
-    wait "$service_pid" 2>/dev/null
+    { wait "$service_pid"; } 2>/dev/null
     service_pid=""
 done
 mapfile -t dumps < <(find "$DATA/dumps" -maxdepth 1 -name 'coredump-*.dmp' 2>/dev/null | sort)
@@ -422,7 +446,7 @@ for n in 1 2 3 4; do
     echo "root data $n" >"$work/root-private/victim$n"
     chmod 0600 "$work/root-private/victim$n"
 done
-postinst_before="$(for n in 1 2 3 4; do state "$work/root-private/victim$n"; done)"
+rm -f "$CODE/tarvik.ini" "$CODE/tarvik.log" "$CODE/tarvik.old.log"
 chown root:tarvik "$CODE"
 chmod 2775 "$CODE"
 as_member ln -s "$work/root-private/victim1" "$CODE/tarvik.ini"
@@ -433,6 +457,7 @@ as_member ln -s "$work/root-private/victim4" "$DATA/tarvik.ini.dpkg-new"
 rm -rf "$OBJECTS"
 mkdir -m 1777 "$OBJECTS"
 as_member ln -s "$work/root-private/victim4" "$OBJECTS/planted"
+postinst_before="$(for n in 1 2 3 4; do state "$work/root-private/victim$n"; done)"
 /var/lib/dpkg/info/tarvik.postinst configure 0.1.0 >"$work/postinst.log" 2>&1
 check "the postinst ends well over the planted links" test $? -eq 0
 check "the postinst changed no owner, mode or content through a planted link" \
