@@ -89,7 +89,7 @@ message(STATUS "Package tarvik-desktop: /opt/tarvik gets ${TARVIK_DESKTOP_BIN_TA
 file(WRITE ${TARVIK_PKG_GEN}/tarvik.datadir "${TARVIK_DATA_DIR}\n")
 file(READ ${TARVIK_PKG_DIR}/debian/common.sh TARVIK_PKG_COMMON)
 string(CONFIGURE "${TARVIK_PKG_COMMON}" TARVIK_PKG_COMMON @ONLY)
-foreach(script postinst prerm postrm)
+foreach(script preinst postinst prerm postrm)
   configure_file(${TARVIK_PKG_DIR}/debian/${script}.in ${TARVIK_PKG_GEN}/service/${script} @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 endforeach()
@@ -171,7 +171,8 @@ set(CPACK_DEBIAN_SERVICE_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_SERVICE_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_SUGGESTS "tarvik-desktop, cups, printer-driver-cups-pdf")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA
-  ${TARVIK_PKG_GEN}/service/postinst ${TARVIK_PKG_GEN}/service/prerm ${TARVIK_PKG_GEN}/service/postrm)
+  ${TARVIK_PKG_GEN}/service/preinst ${TARVIK_PKG_GEN}/service/postinst ${TARVIK_PKG_GEN}/service/prerm
+  ${TARVIK_PKG_GEN}/service/postrm)
 
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME tarvik-desktop)
 set(CPACK_DEBIAN_DESKTOP_FILE_NAME DEB-DEFAULT)

@@ -1,5 +1,4 @@
 # --- shared by the maintainer scripts of tarvik ---
-# shellcheck disable=SC2034 # not every script needs every name
 TARVIK_DIR=/opt/tarvik
 # The data folder (settings, log, crash dumps), owned by the service account.
 TARVIK_DATA='@TARVIK_DATA_DIR@'
