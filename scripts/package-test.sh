@@ -295,13 +295,6 @@ check "systemd-analyze verify accepts tarvik.service" systemd-analyze verify /li
 check "man tarvik shows tarvik(8) without warnings" \
     bash -c "man -w tarvik | grep -q 'man8/tarvik.8' && test -z \"\$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings tarvik 2>&1 >/dev/null)\""
 
-# run_as_unit COMMAND...: COMMAND as the unit runs the service: the account and its group, the unit's
-# environment, umask and working folder, in a session of its own (systemd is not PID 1 here).
-run_as_unit() {
-    (cd "$DATA" && umask 0027 && exec setsid setpriv --reuid=tarvik --regid=tarvik --init-groups --reset-env \
-        env TARVIK_HEADLESS=1 RUNTIME_DIRECTORY="$OBJECTS" "$@")
-}
-
 # Without the desktop package, a start with a reachable display runs headless and says so.
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.err" &
 xvfb_pid=$!
@@ -366,9 +359,14 @@ check "an upgrade keeps tarvik.ini as it was" cmp -s "$DATA/tarvik.ini" "$work/i
 check "an upgrade keeps the layout: /opt/tarvik root's, the data folder 2770 tarvik:tarvik" \
     bash -c "$(declare -f mode_owner code_root_only); code_root_only && test \"\$(mode_owner $DATA)\" = '2770 tarvik:tarvik'"
 
+# start_service: the installed program as the unit runs it: the account and its group, the unit's
+# environment, umask and working folder, in a session of its own (systemd is not PID 1 here). The
+# subshell becomes the program, so service_pid is the program's.
 start_service() {
     log_mark="$(stat -c %s "$DATA/tarvik.log" 2>/dev/null || echo 0)"
-    run_as_unit /opt/tarvik/tarvik -autostart </dev/null >"$work/service.out" 2>&1 &
+    (cd "$DATA" && umask 0027 && exec setsid setpriv --reuid=tarvik --regid=tarvik --init-groups --reset-env \
+        env TARVIK_HEADLESS=1 RUNTIME_DIRECTORY="$OBJECTS" /opt/tarvik/tarvik -autostart) \
+        </dev/null >"$work/service.out" 2>&1 &
     service_pid=$!
 }
 # service_started: the service's start record, after the size the log had when it was started.
