@@ -56,6 +56,9 @@ as_member() { setpriv --reuid="$MEMBER" --regid="$MEMBER" --init-groups "$@"; }
 as_account() { setpriv --reuid=tarvik --regid=tarvik --init-groups "$@"; }
 # state PATH: what an attack on PATH could change: content, mode, owner and links.
 state() { printf '%s %s\n' "$(stat -c '%a %U:%G %h' -- "$1")" "$(sha256sum <"$1" | cut -c1-64)"; }
+# content_state PATH: content, mode and owner (a planted link that the service removes again changes
+# only the link count).
+content_state() { printf '%s %s\n' "$(stat -c '%a %U:%G' -- "$1")" "$(sha256sum <"$1" | cut -c1-64)"; }
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "security-test: needs root" >&2
@@ -263,7 +266,9 @@ as_account sh -c "
 # hold_lock KIND PATH: a process of the member that holds a lock on PATH until it is ended (KIND
 # flock-shared: a shared flock; posix-exclusive: an exclusive lock of the whole file, as lockf).
 hold_lock() {
-    as_member /usr/bin/python3 -c '
+    # Not through as_member: a function sent to the background runs in a shell of its own, and $!
+    # would be that shell's, not the holder's.
+    setpriv --reuid="$MEMBER" --regid="$MEMBER" --init-groups /usr/bin/python3 -c '
 import fcntl, os, sys, time
 if sys.argv[1] == "flock-shared":
     fd = os.open(sys.argv[2], os.O_RDONLY)
@@ -379,8 +384,8 @@ chmod 0640 "$member_obj"
 echo 'root data' >"$root_obj"
 chmod 0600 "$root_obj"
 if [ "${#objects[@]}" -gt 0 ]; then
-    member_before="$(state "$member_obj")"
-    root_before="$(state "$root_obj")"
+    member_before="$(content_state "$member_obj")"
+    root_before="$(content_state "$root_obj")"
     planted=1
     for name in "${objects[@]}"; do
         rm -f "$OBJECTS/$name"
@@ -391,8 +396,14 @@ if [ "${#objects[@]}" -gt 0 ]; then
         fi
     done
     run_briefly root
+    objects_victims() {
+        local now
+        now="$planted/$(content_state "$member_obj")/$(content_state "$root_obj")"
+        [ "$now" = "1/$member_before/$root_before" ] || { echo "before: 1/$member_before/$root_before now: $now"; return 1; }
+    }
     check "hard links planted under the objects' names (to root's and a member's file) change neither file" \
-        test "$planted/$(state "$member_obj")/$(state "$root_obj")" = "1/$member_before/$root_before"
+        objects_victims
+    grep -a . "$work/service.err" | head -3 | sed 's/^/  the service said: /'
     find "$OBJECTS" -mindepth 1 -maxdepth 1 -samefile "$member_obj" -delete
     find "$OBJECTS" -mindepth 1 -maxdepth 1 -samefile "$root_obj" -delete
 
