@@ -1,6 +1,12 @@
 # --- shared by the maintainer scripts of tarvik ---
 TARVIK_DIR=/opt/tarvik
-# shellcheck disable=SC2034 # not every script needs every name
+# The data folder (settings, log, crash dumps), owned by the service account.
+TARVIK_DATA='@TARVIK_DATA_DIR@'
+# The service account and its group.
+TARVIK_ACCOUNT=tarvik
+# The named-objects folder that the service and the members' tray programs share.
+TARVIK_OBJECTS=/run/tarvik
+# What the package made itself (the account, the group), so that a purge removes only that.
 TARVIK_STATE=/var/lib/tarvik
 TARVIK_PRODUCT_CODE='@TARVIK_PRODUCT_CODE@'
 TARVIK_VERSION='@TARVIK_VERSION@'
@@ -54,7 +60,7 @@ tarvik_write_uninstall_entry() {
     tarvik_write_value "$key" Publisher "Nordal"
     tarvik_write_value "$key" InstallLocation "$TARVIK_DIR"
     tarvik_write_value "$key" UninstallString "MsiExec.exe /I$TARVIK_PRODUCT_CODE"
-    tarvik_write_value "$key" RemovalCommand "dpkg --remove tarvik"
+    tarvik_write_value "$key" RemovalCommand "dpkg --remove tarvik-desktop tarvik"
 }
 
 # Takes the entry away, and the keys above it that it leaves empty.
@@ -65,5 +71,17 @@ tarvik_remove_uninstall_entry() {
     while [ "$key" != "$TARVIK_HKLM" ] && [ "$key" != / ] && rmdir "$key" 2>/dev/null; do
         key=$(dirname "$key")
     done
+}
+
+# tarvik_as_account COMMAND...: runs COMMAND as the service account, with its group only and an empty
+# environment. Whatever is done inside the data folder, which the group may write, is done this way:
+# a link planted there then leads only to what the account may touch anyway.
+tarvik_as_account() {
+    setpriv --reuid="$TARVIK_ACCOUNT" --regid="$TARVIK_ACCOUNT" --clear-groups --reset-env -- "$@"
+}
+
+# tarvik_is_plain_file PATH: a regular file with one link, not a symbolic link.
+tarvik_is_plain_file() {
+    [ ! -L "$1" ] && [ -f "$1" ] && [ "$(stat -c %h -- "$1")" = 1 ]
 }
 # --- end of the shared part ---
