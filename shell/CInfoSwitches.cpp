@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #ifndef TARVIK_VERSION
-#define TARVIK_VERSION "0.1.0"
+#define TARVIK_VERSION "(version not set by the build)"
 #endif
 
 const char* const CInfoSwitches::kVersion = "tarvik " TARVIK_VERSION "\n";
