@@ -3,6 +3,7 @@
 
 #include "config/CGlobalObjectsBuilder.h"
 #include "log/CLogger.h"
+#include "log/ErrorCodes.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "platform/SysError.h"
@@ -15,8 +16,7 @@
 namespace
 {
 
-// Code and text logged when the 8-bit file cannot be read to its end.
-constexpr int kCopyErrorCode = 1014;
+// Text logged (code kCodeIniFile) when the 8-bit file cannot be read to its end.
 constexpr const wchar_t* kCopyErrorText = L"Error while copying INI file";
 
 // Holds the INI mutex for one access. Obtained() is false when the wait failed; a mutex abandoned by
@@ -150,7 +150,7 @@ bool CIniFile::ConvertStream(std::istream& inStream, const std::wstring& szIniPa
         std::getline(inStream, szLine);
         if (inStream.bad() || (inStream.fail() && !inStream.eof()))
         {
-            logger.Log(kCopyErrorCode, kCopyErrorText);
+            logger.Log(kCodeIniFile, kCopyErrorText);
             return false;
         }
         const bool bLastLine = inStream.eof();

@@ -192,7 +192,11 @@ TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocum
     EXPECT_TRUE(linked.GetFields().empty());
     EXPECT_TRUE(Logged("TXT file " + link.string() +
                        " is a symbolic link, not a regular file; it is not read. Attempt 1"));
-    EXPECT_TRUE(fs::is_symlink(m_root / "err" / "link.txt")); // the link itself was moved
+    // Neither the link nor what it points to is moved or deleted.
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "err" / "link.txt")));
+    EXPECT_TRUE(
+        Logged("TXT file " + link.string() + " is a symbolic link now; it is neither moved nor deleted."));
     EXPECT_EQ(ReadFile(secret), szSecret);
 
     SReport report = ReadReport(sink);
