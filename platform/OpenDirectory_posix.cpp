@@ -232,7 +232,14 @@ bool COpenDirectory::OpenChild(const COpenDirectory& parent, const std::wstring&
     if (fd < 0)
     {
         const int nErr = errno;
-        if (nErr == ELOOP)
+        // With O_DIRECTORY a link reads as "not a folder": tell it by looking at the entry itself.
+        struct stat st
+        {
+        };
+        if (nErr == ELOOP ||
+            (nErr == ENOTDIR &&
+             ::fstatat(static_cast<int>(parent.m_nHandle), szNative.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+             S_ISLNK(st.st_mode)))
         {
             SetLastError(kErrorCantResolveFilename);
             return false;

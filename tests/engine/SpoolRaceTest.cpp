@@ -20,9 +20,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
@@ -170,7 +170,8 @@ protected:
         EXPECT_GT(nSwaps, 1000) << tests::ReadFile(m_root / "attacker.out");
         EXPECT_GT(nGivenUp, 10u) << nPasses << " passes";
         EXPECT_GT(nPlants, 1);
-        std::printf("race: %d swaps, %d plants, %zu control files given up in %d passes\n", nSwaps, nPlants, nGivenUp, nPasses);
+        std::printf("race: %d swaps, %d plants, %zu control files given up in %d passes\n", nSwaps, nPlants,
+                    nGivenUp, nPasses);
 
         // Nothing outside the spool changed.
         std::map<std::string, std::string> after;
