@@ -31,27 +31,30 @@ double AgeOf(const platform::SFileTime& ftWrite)
 }
 
 // Why an open control file was refused, for log texts: its kind, or its number of names.
-std::wstring RefusalText(const platform::COpenFile& file)
+std::wstring RefusalText(const platform::SEntryInfo& seen)
 {
-    if (file.Info().eKind == platform::EFileKind::Regular)
-        return L"a file with " + std::to_wstring(file.Info().nLinks) + L" names (linked in from elsewhere?)";
-    return platform::FileKindText(file.Info().eKind);
+    if (seen.eKind == platform::EFileKind::Regular)
+        return L"a file with " + std::to_wstring(seen.nLinks) + L" names (linked in from elsewhere?)";
+    return platform::FileKindText(seen.eKind);
 }
 
-// Opens the control file at szPath for reading within the pass's folders; false with file.Info()
-// telling what was found there.
+// Opens the control file at szPath for reading within the pass's folders; seen tells what was found
+// there (Missing when nothing was).
 bool OpenInFolder(CIncomingFolder& folder, const std::wstring& szPath, platform::COpenFile& file,
-                  std::wstring& szName)
+                  std::wstring& szName, platform::SEntryInfo& seen)
 {
+    seen = platform::SEntryInfo();
     const platform::COpenDirectory* pFolder = folder.FolderOf(szPath, szName);
     if (pFolder == nullptr)
     {
         // A subfolder that is a link now is refused like a link in the control file's place.
         if (platform::GetLastError() == platform::kErrorCantResolveFilename)
-            const_cast<platform::SEntryInfo&>(file.Info()).eKind = platform::EFileKind::SymbolicLink;
+            seen.eKind = platform::EFileKind::SymbolicLink;
         return false;
     }
-    return pFolder->OpenFile(szName, CTxtFile::kMaxLinks, file);
+    const bool bOpen = pFolder->OpenFile(szName, CTxtFile::kMaxLinks, file);
+    seen = file.Info();
+    return bOpen;
 }
 
 } // namespace
@@ -94,9 +97,10 @@ void CTxtFile::BeginAttempt()
 CTxtFile::EOpened CTxtFile::OpenControlFile(CIncomingFolder& folder, platform::COpenFile& file)
 {
     std::wstring szName;
-    if (OpenInFolder(folder, m_szPath, file, szName))
+    platform::SEntryInfo seen;
+    if (OpenInFolder(folder, m_szPath, file, szName, seen))
         return EOpened::Readable;
-    const platform::EFileKind eKind = file.Info().eKind;
+    const platform::EFileKind eKind = seen.eKind;
     if (eKind == platform::EFileKind::Missing)
     {
         // The control file vanished from the incoming directory: nothing is left to release, and
@@ -116,7 +120,7 @@ CTxtFile::EOpened CTxtFile::OpenControlFile(CIncomingFolder& folder, platform::C
     // Anything but a regular file of one name (a FIFO, a socket, a device, a symbolic link, a hard
     // link) is never read: reading it could block the pass or read another file through the link.
     m_fields.clear();
-    Log(kCodeServiceWarning, L"TXT file " + m_szPath + L" is " + RefusalText(file) +
+    Log(kCodeServiceWarning, L"TXT file " + m_szPath + L" is " + RefusalText(seen) +
                                  L", not a regular file; it is not read. Attempt " + AttemptText());
     return EOpened::Refused;
 }
@@ -266,14 +270,15 @@ void CTxtFile::GiveUp(CIncomingFolder& folder)
     // the regular file of one name that this look opened, or nothing.
     platform::COpenFile file;
     std::wstring szName;
-    const bool bOpen = OpenInFolder(folder, m_szPath, file, szName);
+    platform::SEntryInfo seen;
+    const bool bOpen = OpenInFolder(folder, m_szPath, file, szName, seen);
     std::string szBytes;
     std::wstring szNote;
     bool bAttach = false;
-    if (!bOpen && file.Info().eKind == platform::EFileKind::Missing)
+    if (!bOpen && seen.eKind == platform::EFileKind::Missing)
         szNote = L"Not attached: the control file is missing.\r\n";
     else if (!bOpen)
-        szNote = L"Not attached: the control file is " + RefusalText(file) + L", not a regular file.\r\n";
+        szNote = L"Not attached: the control file is " + RefusalText(seen) + L", not a regular file.\r\n";
     else if (!file.ReadPrefix(CFileParser::kMaxFileBytes + 1, szBytes))
         szNote = L"Not attached: the control file could not be read.\r\n";
     else if (szBytes.size() > CFileParser::kMaxFileBytes || file.Info().nSize > CFileParser::kMaxFileBytes)
@@ -286,13 +291,13 @@ void CTxtFile::GiveUp(CIncomingFolder& folder)
     // A link (or a file linked in under a second name) and a folder stay where they are: moving or
     // deleting them could reach what they point to or hold. Other special files are moved or
     // deleted by their name, never opened.
-    const platform::EFileKind eKind = file.Info().eKind;
+    const platform::EFileKind eKind = seen.eKind;
     if (eKind == platform::EFileKind::Missing)
         return;
     if (!bOpen && (eKind == platform::EFileKind::SymbolicLink || eKind == platform::EFileKind::Directory ||
                    eKind == platform::EFileKind::Regular))
     {
-        Log(kCodeServiceWarning, L"TXT file " + m_szPath + L" is " + RefusalText(file) +
+        Log(kCodeServiceWarning, L"TXT file " + m_szPath + L" is " + RefusalText(seen) +
                                      L" now; it is neither moved nor deleted.");
         return;
     }
@@ -306,7 +311,7 @@ void CTxtFile::GiveUp(CIncomingFolder& folder)
             if (pFolder == nullptr)
                 throw new CFExeption(platform::GetLastError());
             CFileOps ops;
-            ops.DeleteEntry(*pFolder, szName, file.Info());
+            ops.DeleteEntry(*pFolder, szName, seen);
         }
     }
     catch (CFExeption* pError)
@@ -322,7 +327,8 @@ bool CTxtFile::SendFailureReport()
     platform::COpenFile file;
     std::wstring szName;
     std::string szBytes;
-    const bool bOpen = OpenInFolder(folder, m_szPath, file, szName);
+    platform::SEntryInfo seen;
+    const bool bOpen = OpenInFolder(folder, m_szPath, file, szName, seen);
     if (bOpen && file.ReadPrefix(CFileParser::kMaxFileBytes + 1, szBytes) &&
         szBytes.size() <= CFileParser::kMaxFileBytes)
         return SendReport(&szBytes, L"");
@@ -330,8 +336,8 @@ bool CTxtFile::SendFailureReport()
     if (bOpen)
         szNote = L"Not attached: the control file has " + std::to_wstring(file.Info().nSize) +
                  L" bytes (limit " + std::to_wstring(CFileParser::kMaxFileBytes) + L").\r\n";
-    else if (file.Info().eKind != platform::EFileKind::Missing)
-        szNote = L"Not attached: the control file is " + RefusalText(file) + L", not a regular file.\r\n";
+    else if (seen.eKind != platform::EFileKind::Missing)
+        szNote = L"Not attached: the control file is " + RefusalText(seen) + L", not a regular file.\r\n";
     return SendReport(nullptr, szNote);
 }
 
