@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -40,7 +41,7 @@ namespace
 constexpr const char* kAttacker = R"(
 import ctypes, os, sys, time
 libc = ctypes.CDLL(None, use_errno=True)
-spool, victim, seconds = sys.argv[1], sys.argv[2], float(sys.argv[3])
+spool, victim, seconds, stop = sys.argv[1], sys.argv[2], float(sys.argv[3]), sys.argv[4]
 sub, dl = os.path.join(spool, "d.txt"), os.path.join(spool, "dl")
 x, l = os.path.join(sub, "x.txt"), os.path.join(sub, "l")
 def swap(a, b):
@@ -56,13 +57,16 @@ def plant():
     old = time.time() - 60
     os.utime(x, (old, old))
     os.symlink(victim, l)
+    global plants
+    plants += 1
+    with open(stop + ".plants", "w") as f: f.write(str(plants))
 swaps = plants = i = 0
 end = time.time() + seconds
-while time.time() < end:
+while time.time() < end and not os.path.exists(stop):
     i += 1
     try:
         if not (os.path.lexists(x) and os.path.lexists(l) and os.path.lexists(dl)) or os.path.islink(os.path.join(spool, "d.txt")) and not os.path.lexists(dl):
-            plant(); plants += 1
+            plant()
         swaps += swap(x, l)
         if i % 4:
             swaps += swap(x, l) # mostly back at once: the engine must meet the file, too
@@ -71,14 +75,17 @@ while time.time() < end:
     except OSError:
         try:
             if os.path.islink(sub): swap(sub, dl)
-            plant(); plants += 1
+            plant()
         except OSError:
             pass
 print(swaps, plants)
 )";
 
 constexpr int kVictims = 100;
+// The engine races for kSeconds, and longer (up to kMaxSeconds) until it has taken the attacker's
+// control file away at least once, so that the fates themselves ran under the race.
 constexpr double kSeconds = 3.0;
+constexpr double kMaxSeconds = 10.0;
 
 class CPassFiller : public IFilesListFiller
 {
@@ -112,6 +119,8 @@ protected:
              dir = dir.parent_path())
             fs::permissions(dir, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
         fs::permissions(in, fs::perms::all | fs::perms::sticky_bit);
+        fs::create_directories(m_root / "progress"); // where the attacker tells how often it planted
+        fs::permissions(m_root / "progress", fs::perms::all);
         std::map<std::string, std::string> before;
         for (int n = 0; n < kVictims; ++n)
         {
@@ -139,17 +148,21 @@ protected:
         CTestProcess attacker;
         CTestProcess::SOptions options;
         options.m_outputFile = m_root / "attacker.out";
-        ASSERT_TRUE(
-            attacker.Start({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3",
-                            script.string(), in.string(), victim.string(), std::to_string(kSeconds)},
-                           options))
+        ASSERT_TRUE(attacker.Start({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                    "/usr/bin/python3", script.string(), in.string(), victim.string(),
+                                    std::to_string(kMaxSeconds), (m_root / "progress" / "stop").string()},
+                                   options))
             << attacker.Error();
 
         // The engine's passes, as its monitor loop makes them with AttemptTimeout 0.
         int nPasses = 0;
         size_t nGivenUp = 0;
-        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::duration<double>(kSeconds);
-        while (std::chrono::steady_clock::now() < tEnd)
+        const auto tStart = std::chrono::steady_clock::now();
+        auto elapsed = [&]()
+        { return std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count(); };
+        auto plants = [&]()
+        { return std::atoi(tests::ReadFile(m_root / "progress" / "stop.plants").c_str()); };
+        while (elapsed() < kMaxSeconds && (elapsed() < kSeconds || nPasses % 64 != 0 || plants() < 2))
         {
             CTxtFiles files;
             CIncomingFolder folder(params.m_szTxtInDir);
@@ -164,6 +177,7 @@ protected:
             nGivenUp += nBefore - files.Count();
             ++nPasses;
         }
+        std::ofstream(m_root / "progress" / "stop") << "stop";
         EXPECT_EQ(attacker.Wait(), 0) << tests::ReadFile(m_root / "attacker.out");
         int nSwaps = 0, nPlants = 0;
         std::istringstream(tests::ReadFile(m_root / "attacker.out")) >> nSwaps >> nPlants;
