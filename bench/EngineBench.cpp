@@ -1,10 +1,10 @@
-// The main job at scale: N control files (default 10,000; several sizes may be given), each older than five seconds and naming
-// its own 1-page PDF, in the incoming directory of the real tarvik program with AttemptTimeout 0;
-// measured until all are in the outgoing directory. In the same run the same work is timed for a
-// shell baseline (pdfinfo on each document, then mv) and for a floor (a C++ loop that reads the
-// control file, reads the document's last kilobyte and renames the control file). Then the program
-// runs idle (AttemptTimeout 2, empty incoming directory) under strace, and every wake-up of its
-// threads is counted against the passes of the monitor thread.
+// The main job at scale: N control files (default 10,000; several sizes may be given), each older than five
+// seconds and naming its own 1-page PDF, in the incoming directory of the real tarvik program with
+// AttemptTimeout 0; measured until all are in the outgoing directory. In the same run the same work is timed
+// for a shell baseline (pdfinfo on each document, then mv) and for a floor (a C++ loop that reads the control
+// file, reads the document's last kilobyte and renames the control file). Then the program runs idle
+// (AttemptTimeout 2, empty incoming directory) under strace, and every wake-up of its threads is counted
+// against the passes of the monitor thread.
 //
 // Run as root (the service warns other users and ends without anyone to answer), by hand:
 //   cmake --build build -j2 --target tarvik QuickPDFDLL0723 bench_engine
@@ -14,7 +14,9 @@
 //   build/bench/bench_engine 10000 100000 --baseline 1000 --idle 0   # the backlog table
 // The idle count attaches, while the service waits, with
 //   strace -f -tt -e trace=ppoll,poll,epoll_wait,read,futex,clock_nanosleep,nanosleep -o FILE -p PID
-// --keep leaves the temporary directory (with the strace output) behind.
+// --keep leaves the temporary directory (with the strace output) behind. --strace FILE runs the
+// backlog under "strace -c -f -o FILE.<size>" and reports the system calls per released control file
+// (the time then is not the program's own).
 #include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
@@ -130,19 +132,38 @@ void WriteIni(const SLayout& layout, int nAttemptTimeout)
     WriteFile(layout.m_bin / "tarvik.ini", Utf16Ini(sz));
 }
 
-// Starts the program in bin/ with its output appended to tarvik.out.
-void StartService(const SLayout& layout, CTestProcess& service)
+// With --strace, the backlog runs of the program go under "strace -c -f" into this file (one per
+// size, the size appended): the system calls it made, per call, for the whole run.
+std::string g_szStraceFile;
+
+// Starts the program in bin/ with its output appended to tarvik.out; under strace -c -f when
+// szStraceOutput is not empty.
+void StartService(const SLayout& layout, CTestProcess& service, const std::string& szStraceOutput = "")
 {
     CTestProcess::SOptions options;
     options.m_outputFile = layout.m_root / "tarvik.out";
     options.m_bAppendOutput = true;
-    if (!service.Start({(layout.m_bin / "tarvik").string()}, options))
+    std::vector<std::string> args{(layout.m_bin / "tarvik").string()};
+    if (!szStraceOutput.empty())
+        args.insert(args.begin(), {"strace", "-c", "-f", "-o", szStraceOutput});
+    if (!service.Start(args, options))
         Fail("tarvik could not be started: " + service.Error());
 }
 
-void EndService(CTestProcess& service)
+// Ends the program; under strace the program itself (strace's child) is asked to end, and strace
+// then writes its summary.
+void EndService(CTestProcess& service, bool bTraced = false)
 {
-    service.Signal(SIGTERM);
+    if (bTraced)
+    {
+        const std::string szChildren = ReadFile("/proc/" + std::to_string(service.Pid()) + "/task/" +
+                                                std::to_string(service.Pid()) + "/children");
+        const int nChild = std::atoi(szChildren.c_str());
+        if (nChild > 0)
+            kill(nChild, SIGTERM);
+    }
+    else
+        service.Signal(SIGTERM);
     const int nExit = service.Wait();
     if (nExit != 0)
         std::fprintf(stderr, "bench_engine: tarvik ended with %d\n", nExit);
@@ -186,6 +207,31 @@ struct SResult
     double Rate() const { return m_dSeconds > 0.0 ? static_cast<double>(m_nFiles) / m_dSeconds : 0.0; }
 };
 
+// The total of an "strace -c" summary, per released file.
+void ReportCallCount(const std::string& szSummary, size_t nFiles)
+{
+    std::ifstream file(szSummary);
+    std::string szLine;
+    long long nTotal = -1;
+    while (std::getline(file, szLine))
+    {
+        std::istringstream line(szLine);
+        std::vector<std::string> words;
+        for (std::string szWord; line >> szWord;)
+            words.push_back(szWord);
+        if (!words.empty() && words.back() == "total" && words.size() >= 4)
+            nTotal = std::atoll(words[3].c_str());
+    }
+    if (nTotal < 0 || nFiles == 0)
+    {
+        std::fprintf(stderr, "bench_engine: no strace summary in %s\n", szSummary.c_str());
+        return;
+    }
+    std::printf("system calls of tarvik (strace -c -f, whole run): %lld, %.2f per released control file "
+                "(summary: %s)\n",
+                nTotal, static_cast<double>(nTotal) / static_cast<double>(nFiles), szSummary.c_str());
+}
+
 SResult RunEngine(const SLayout& layout, int nCount)
 {
     WriteControlFiles(layout.m_in, layout.m_docs, nCount);
@@ -195,12 +241,15 @@ SResult RunEngine(const SLayout& layout, int nCount)
         Fail("cannot watch the outgoing directory");
     const auto tStart = CClock::now();
     CTestProcess service;
-    StartService(layout, service);
+    const std::string szStrace = g_szStraceFile.empty() ? "" : g_szStraceFile + "." + std::to_string(nCount);
+    StartService(layout, service, szStrace);
     SResult result;
     result.m_nFiles = WaitForArrivals(nInotify, layout.m_out, static_cast<size_t>(nCount), 120s);
     result.m_dSeconds = SecondsSince(tStart);
     close(nInotify);
-    EndService(service);
+    EndService(service, !szStrace.empty());
+    if (!szStrace.empty())
+        ReportCallCount(szStrace, result.m_nFiles);
     if (result.m_nFiles != static_cast<size_t>(nCount))
         std::fprintf(stderr, "bench_engine: tarvik released %zu of %d (%zu in the error directory)\n",
                      result.m_nFiles, nCount, CountEntries(layout.m_err));
@@ -512,12 +561,14 @@ int main(int argc, char** argv)
             nIdle = std::atoi(argv[++n]);
         else if (sz == "--keep")
             bKeep = true;
+        else if (sz == "--strace" && n + 1 < argc)
+            g_szStraceFile = fs::absolute(argv[++n]).string();
         else if (!sz.empty() && sz[0] != '-' && std::atoi(sz.c_str()) > 0)
             sizes.push_back(std::min(std::atoi(sz.c_str()), 999999)); // the names carry six digits
         else
         {
-            std::fprintf(stderr,
-                         "usage: bench_engine [files...] [--baseline files] [--idle seconds] [--keep]\n");
+            std::fprintf(stderr, "usage: bench_engine [files...] [--baseline files] [--idle seconds] "
+                                 "[--strace file] [--keep]\n");
             return 2;
         }
     }
@@ -572,7 +623,8 @@ int main(int argc, char** argv)
         std::printf("%-9s %7s %10s %12s\n", "", "files", "seconds", "files/s");
         for (const auto& [szName, result] :
              {std::pair{"tarvik", engine}, std::pair{"baseline", baseline}, std::pair{"floor", floor}})
-            std::printf("%-9s %7zu %10.3f %12.1f\n", szName, result.m_nFiles, result.m_dSeconds, result.Rate());
+            std::printf("%-9s %7zu %10.3f %12.1f\n", szName, result.m_nFiles, result.m_dSeconds,
+                        result.Rate());
         const double dRateRatio = baseline.Rate() > 0 ? engine.Rate() / baseline.Rate() : 0.0;
         std::printf("tarvik rate / baseline rate: %.1f (target at least 10)\n", dRateRatio);
         const std::string szLog = "\n" + ReadFile(layout.m_bin / "tarvik.log");
@@ -590,8 +642,8 @@ int main(int argc, char** argv)
         const double dRatio = row.m_floor.Rate() > 0 && row.m_engine.Rate() > 0
                                   ? row.m_floor.Rate() / row.m_engine.Rate()
                                   : 0.0;
-        std::printf("%8d %12.3f %12.3f %8.1f\n", row.m_nCount, row.m_engine.m_dSeconds, row.m_floor.m_dSeconds,
-                    dRatio);
+        std::printf("%8d %12.3f %12.3f %8.1f\n", row.m_nCount, row.m_engine.m_dSeconds,
+                    row.m_floor.m_dSeconds, dRatio);
     }
     std::printf("(ratio: tarvik time / floor time per file; target at most 3 at 10,000 and 4 at 100,000)\n");
 

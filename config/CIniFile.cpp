@@ -3,6 +3,7 @@
 
 #include "config/CGlobalObjectsBuilder.h"
 #include "log/CLogger.h"
+#include "log/ErrorCodes.h"
 #include "platform/DataFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
@@ -18,8 +19,7 @@
 namespace
 {
 
-// Code and text logged when the 8-bit file cannot be read to its end.
-constexpr int kCopyErrorCode = 1014;
+// Text logged (code kCodeIniFile) when the 8-bit file cannot be read to its end.
 constexpr const wchar_t* kCopyErrorText = L"Error while copying INI file";
 
 // The time slice of a wait for the INI mutex, between which a quit request is looked for.
@@ -43,7 +43,7 @@ bool IsUsableFile(const std::wstring& szPath)
     {
         return true;
     }
-    CLogger().Log(kCopyErrorCode,
+    CLogger().Log(kCodeIniFile,
                   L"The settings file '" + szPath +
                       L"' is not used: it is a link, a file with more than one link, or not a "
                       L"regular file. Remove it; the settings keep their current values.");
@@ -147,7 +147,7 @@ CIniFile::CAccess::CAccess(CIniFile& file) : m_file(file)
     if (!file.m_bLockTimedOut)
     {
         file.m_bLockTimedOut = true;
-        CLogger().Log(kCopyErrorCode, L"The settings file's lock " + MutexNameOf(file.m_szPath) +
+        CLogger().Log(kCodeIniFile, L"The settings file's lock " + MutexNameOf(file.m_szPath) +
                                           L" was not obtained within " + std::to_wstring(nWaited) +
                                           L" ms; the settings file is used without it.");
     }
@@ -211,7 +211,7 @@ bool CIniFile::ConvertStream(std::istream& inStream, const std::wstring& szIniPa
         std::getline(inStream, szLine);
         if (inStream.bad() || (inStream.fail() && !inStream.eof()))
         {
-            logger.Log(kCopyErrorCode, kCopyErrorText);
+            logger.Log(kCodeIniFile, kCopyErrorText);
             return false;
         }
         const bool bLastLine = inStream.eof();

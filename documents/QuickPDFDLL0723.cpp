@@ -4,6 +4,8 @@
 #include "platform/Encoding.h"
 #include "platform/Library.h"
 
+#include <mutex>
+
 namespace
 {
 
@@ -56,7 +58,7 @@ QuickPDFDLL0723::~QuickPDFDLL0723()
 {
     if (m_nInstanceID > 0 && m_pfnReleaseLibrary)
         m_pfnReleaseLibrary(m_nInstanceID);
-    if (m_hModule)
+    if (m_hModule && !m_bSharedModule)
         platform::FreeLibrary(m_hModule);
 }
 
@@ -75,7 +77,21 @@ void QuickPDFDLL0723::Load(const std::wstring& szLibraryName)
 {
     m_szLibraryName = szLibraryName;
     m_bFailed = true;
-    m_hModule = platform::LoadLibrary(szLibraryName);
+    if (szLibraryName == kLibraryName)
+    {
+        // The library of the default name is loaded once and stays for the process: a document is
+        // opened for every control file, and looking the library up again each time costs system
+        // calls for nothing.
+        static std::mutex s_mutex;
+        static void* s_hDefault = nullptr;
+        std::lock_guard<std::mutex> lock(s_mutex);
+        if (s_hDefault == nullptr)
+            s_hDefault = platform::LoadLibrary(szLibraryName);
+        m_hModule = s_hDefault;
+        m_bSharedModule = m_hModule != nullptr;
+    }
+    else
+        m_hModule = platform::LoadLibrary(szLibraryName);
     if (!m_hModule)
     {
         m_szLoadError =

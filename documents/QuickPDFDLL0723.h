@@ -51,6 +51,7 @@ private:
 
     std::wstring m_szLibraryName;
     void* m_hModule = nullptr;
+    bool m_bSharedModule = false; // the process-wide module of the default name: never freed here
     int32_t m_nInstanceID = 0;
     bool m_bFailed = false;
     std::wstring m_szLoadError;

@@ -4,8 +4,10 @@
 #include "config/CFMParams.h"
 #include "config/CGlobalObjectsBuilder.h"
 #include "engine/CFilesList.h"
+#include "engine/CIncomingFolder.h"
 #include "engine/CTxtFile.h"
 #include "log/CLogger.h"
+#include "log/ErrorCodes.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -25,12 +27,6 @@
 
 namespace
 {
-
-enum : int32_t
-{
-    kCodeProcessError = 36,
-    kCodeProcessInfo = 4004,
-};
 
 // Adds each listed control file to one pass's collection, as OnFileListed does to the engine's.
 class CPassFiller : public IFilesListFiller
@@ -174,7 +170,7 @@ bool CFMonitorApp::Stop()
     const int32_t nSeconds = std::max<int32_t>(m_pParams->m_nAttemptTimeout, 0) + 1;
     if (!m_pThread->try_join_for(boost::chrono::seconds(nSeconds)))
     {
-        CLogger().Log(kCodeProcessError, L"The current process stopped responding and will be terminated.");
+        CLogger().Log(kCodeServiceError, L"The current process stopped responding and will be terminated.");
         {
             // After this the late thread hands nothing back and takes nothing more: the collection
             // belongs to the next thread alone.
@@ -261,9 +257,12 @@ int CFMonitorApp::OnMonitorProc(SThisHolder& holder)
                 break;
             passFiles.Swap(m_txtFiles);
         }
+        // The incoming folder is opened once for the pass: listed, and every control file in it
+        // reached by name relative to it.
+        CIncomingFolder folder(m_pParams->m_szTxtInDir);
         CPassFiller filler(passFiles, m_pParams);
-        ListPendingFiles(filler);
-        passFiles.ProcessAll();
+        ListPendingFiles(folder, filler);
+        passFiles.ProcessAll(folder);
         {
             std::lock_guard<std::mutex> lock(m_mxTxtFiles);
             if (holder.m_bRevoked.load())
@@ -279,10 +278,11 @@ int CFMonitorApp::OnMonitorProc(SThisHolder& holder)
     return 1;
 }
 
-void CFMonitorApp::ListPendingFiles(IFilesListFiller& filler)
+void CFMonitorApp::ListPendingFiles(CIncomingFolder& folder, IFilesListFiller& filler)
 {
     CFilesList list(nullptr, nullptr);
     bool bLimitReached = false;
-    CollectFiles(m_pParams->m_szTxtInDir, L"*.txt", list, 1, 100, 0, 2, bLimitReached);
+    if (const platform::COpenDirectory* pRoot = folder.Root())
+        CollectFiles(*pRoot, L"*.txt", list, 1, 100, 0, 2, bLimitReached);
     list.PassTo(filler);
 }

@@ -22,6 +22,7 @@ class thread;
 }
 
 class CFMParams;
+class CIncomingFolder;
 
 // Posted to the user-interface thread after every wait of the monitor loop (both parameters 0).
 inline constexpr uint32_t WM_ENGINE_HEARTBEAT = 2026;
@@ -88,7 +89,7 @@ private:
     int OnMonitorProc(SThisHolder& holder);
     // Lists the incoming directory's control files and hands them to the filler (the pass's own
     // collection, which the engine's takes back at the end of the pass).
-    void ListPendingFiles(IFilesListFiller& filler);
+    void ListPendingFiles(CIncomingFolder& folder, IFilesListFiller& filler);
     void PostToUi(uint32_t nMessage);
 
     CTxtFiles m_txtFiles;

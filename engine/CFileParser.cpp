@@ -88,7 +88,6 @@ CFileParser::CFileParser(FieldMap& target, const std::wstring& szPath) : m_pTarg
 
 bool CFileParser::Parse(std::wstring& szMessage)
 {
-    bool bResult = true;
     // One byte beyond the bound tells a file that is too long. A symbolic link, a FIFO or any other
     // file that is not a regular one is never read (nor waited for).
     platform::SFileContent content;
@@ -97,7 +96,12 @@ bool CFileParser::Parse(std::wstring& szMessage)
         szMessage += L"Stream has an error state. ";
         return false;
     }
-    const std::string& szData = content.szBytes;
+    return ParseBytes(content.szBytes, szMessage);
+}
+
+bool CFileParser::ParseBytes(const std::string& szData, std::wstring& szMessage)
+{
+    bool bResult = true;
     size_t nPos = 0;
 
     wchar_t chDelimiter = 0; // decided by the first non-empty line

@@ -48,6 +48,9 @@ public:
     // could be read to its end; otherwise false, with "Delimiter wasn't found. " (per line without
     // delimiter) and/or "Stream has an error state. " appended to szMessage.
     bool Parse(std::wstring& szMessage);
+    // The same for the control file's bytes read already (at most kMaxFileBytes + 1 of them, so
+    // that a file beyond the bound is told).
+    bool ParseBytes(const std::string& szData, std::wstring& szMessage);
 
 private:
     FieldMap* m_pTarget;

@@ -5,6 +5,8 @@
 #include <list>
 #include <string>
 
+#include "platform/FindFile.h"
+
 class CDocInfo;
 class CFileFindEx;
 class IFileStatus;
@@ -27,6 +29,12 @@ public:
     // nTimeout seconds and nInterval ms (the result of the check; true without a check when it has
     // passed already). The status listener hears of every new record and of every checked one.
     bool AddOrCheck(const CFileFindEx& entry, int nTimeout, int nInterval);
+    // The same for the file szPath described by data.
+    bool AddOrCheck(const std::wstring& szPath, const platform::SFindData& data, int nTimeout, int nInterval);
+
+    // Whether anyone reads more of a record than its path: a list with a validator or a status
+    // listener. A search describes the files it meets (size, times) only for such a list.
+    bool DescribesEntries() const { return m_pStatus != nullptr || m_pValidator != nullptr; }
 
     // Checks every pending record; the status listener hears of each checked one.
     void CheckPending(int nTimeout, int nInterval);
@@ -56,3 +64,15 @@ private:
 // limit). bLimitReached tells whether the search stopped at the limit.
 void CollectFiles(const std::wstring& szDirectory, const std::wstring& szMasks, CFilesList& list, int nDepth,
                   int nMax, int nTimeout, int nInterval, bool& bLimitReached);
+
+namespace platform
+{
+class COpenDirectory;
+}
+
+// The same search of a folder already open. Every name is reached relative to that folder: a
+// subfolder is opened relative to its parent and a symbolic link is never followed (a link whose
+// name matches is listed as a file of its own, which its user then refuses). Records are named
+// directory.Path() + separator + name.
+void CollectFiles(const platform::COpenDirectory& directory, const std::wstring& szMasks, CFilesList& list,
+                  int nDepth, int nMax, int nTimeout, int nInterval, bool& bLimitReached);

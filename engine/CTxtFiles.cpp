@@ -1,6 +1,8 @@
 // The collection of pending control files.
 #include "engine/CTxtFiles.h"
 
+#include "config/CFMParams.h"
+#include "engine/CIncomingFolder.h"
 #include "engine/CTxtFile.h"
 
 CTxtFiles::~CTxtFiles()
@@ -21,13 +23,22 @@ bool CTxtFiles::Add(CTxtFile* pFile)
 
 bool CTxtFiles::ProcessAll()
 {
+    if (m_files.empty())
+        return true;
+    // The records of one engine share its settings: the first one's incoming folder serves all.
+    CIncomingFolder folder(m_files.front()->GetParams()->m_szTxtInDir);
+    return ProcessAll(folder);
+}
+
+bool CTxtFiles::ProcessAll(CIncomingFolder& folder)
+{
     bool bResult = true;
     for (auto it = m_files.begin(); it != m_files.end();)
     {
         CTxtFile* pFile = *it;
         if (pFile->GetState() == CTxtFile::kStateNew || pFile->GetState() == CTxtFile::kStatePending)
         {
-            if (!pFile->Process())
+            if (!pFile->Process(folder))
                 bResult = false;
         }
         if (pFile->GetState() == CTxtFile::kStateFinished)

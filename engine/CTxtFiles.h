@@ -4,6 +4,7 @@
 #include <list>
 #include <string>
 
+class CIncomingFolder;
 class CTxtFile;
 
 class CTxtFiles
@@ -22,6 +23,8 @@ public:
     // One attempt for every unfinished record, in list order; finished records are deleted. True
     // only when every attempt succeeded.
     bool ProcessAll();
+    // The same within a pass that holds the incoming folder open.
+    bool ProcessAll(CIncomingFolder& folder);
 
     bool Contains(const std::wstring& szPath) const;
     size_t Count() const { return m_files.size(); }

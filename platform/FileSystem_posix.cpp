@@ -205,44 +205,11 @@ int RenameNoReplace(const std::string& szSource, const std::string& szTarget)
     return ::rename(szSource.c_str(), szTarget.c_str()) == 0 ? 0 : errno;
 }
 
-// Copies the content, permission bits and times of a regular file into a new temporary file in the
-// target's directory and flushes it. Returns the temporary path, or empty with errno set.
-std::string CopyToTemporary(const std::string& szSource, const std::string& szTarget)
-{
-    const int fdIn = ::open(szSource.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fdIn < 0)
-    {
-        return std::string();
-    }
-    struct stat st
-    {
-    };
-    if (::fstat(fdIn, &st) != 0)
-    {
-        const int nErr = errno;
-        ::close(fdIn);
-        errno = nErr;
-        return std::string();
-    }
-    if (S_ISDIR(st.st_mode))
-    {
-        ::close(fdIn);
-        errno = EISDIR;
-        return std::string();
-    }
-    std::string szTemp = ParentOf(szTarget) + "/." + NameOf(szTarget) + ".tarvik-XXXXXX";
-    std::vector<char> tmpl(szTemp.begin(), szTemp.end());
-    tmpl.push_back('\0');
-    const int fdOut = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fdOut < 0)
-    {
-        const int nErr = errno;
-        ::close(fdIn);
-        errno = nErr;
-        return std::string();
-    }
-    szTemp.assign(tmpl.data());
+} // namespace
 
+// Copies everything from fdIn's current offset into fdOut; 0 or an errno value.
+int CopyFileContent(int fdIn, int fdOut)
+{
     int nErr = 0;
     for (;;)
     {
@@ -290,6 +257,51 @@ std::string CopyToTemporary(const std::string& szSource, const std::string& szTa
             break;
         }
     }
+    return nErr;
+}
+
+namespace
+{
+
+// Copies the content, permission bits and times of a regular file into a new temporary file in the
+// target's directory and flushes it. Returns the temporary path, or empty with errno set.
+std::string CopyToTemporary(const std::string& szSource, const std::string& szTarget)
+{
+    const int fdIn = ::open(szSource.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fdIn < 0)
+    {
+        return std::string();
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(fdIn, &st) != 0)
+    {
+        const int nErr = errno;
+        ::close(fdIn);
+        errno = nErr;
+        return std::string();
+    }
+    if (S_ISDIR(st.st_mode))
+    {
+        ::close(fdIn);
+        errno = EISDIR;
+        return std::string();
+    }
+    std::string szTemp = ParentOf(szTarget) + "/." + NameOf(szTarget) + ".tarvik-XXXXXX";
+    std::vector<char> tmpl(szTemp.begin(), szTemp.end());
+    tmpl.push_back('\0');
+    const int fdOut = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fdOut < 0)
+    {
+        const int nErr = errno;
+        ::close(fdIn);
+        errno = nErr;
+        return std::string();
+    }
+    szTemp.assign(tmpl.data());
+
+    int nErr = CopyFileContent(fdIn, fdOut);
     if (nErr == 0 && ::fchmod(fdOut, st.st_mode & 07777) != 0)
     {
         nErr = errno;
@@ -652,10 +664,7 @@ const wchar_t* FileKindText(EFileKind eKind)
     return L"a special file";
 }
 
-namespace
-{
-
-EFileKind KindFromMode(mode_t nMode)
+EFileKind KindFromMode(uint32_t nMode)
 {
     if (S_ISREG(nMode))
         return EFileKind::Regular;
@@ -671,6 +680,9 @@ EFileKind KindFromMode(mode_t nMode)
         return EFileKind::Device;
     return EFileKind::Other;
 }
+
+namespace
+{
 
 // The last error for a read refused because of what the path names.
 void SetKindError(EFileKind eKind)

@@ -3,6 +3,7 @@
 // files of this layer (and the tests of its Linux mechanisms) only.
 #pragma once
 
+#include "platform/FileSystem.h"
 #include "platform/FindFile.h"
 
 #include <cstdint>
@@ -23,5 +24,11 @@ bool DescribeNativePath(const std::string& szPath, SFindData& data);
 // The Windows error for an errno value of a call on szPath: a missing file in an existing
 // directory is 2, a missing directory on the way 3.
 uint32_t NativePathError(int nErrno, const std::string& szPath);
+
+// What a stat mode names.
+EFileKind KindFromMode(uint32_t nMode);
+
+// Copies everything from the descriptor fdIn (from its current offset) to fdOut; 0 or an errno value.
+int CopyFileContent(int fdIn, int fdOut);
 
 } // namespace platform

@@ -75,16 +75,8 @@ bool CFileFindEx::FindFile(const std::wstring& szPath, const std::wstring& szInc
                            const std::wstring& szExclude, bool bMasksAreRegex)
 {
     Close();
-    m_szInclude = szInclude;
-    m_szExclude = szExclude;
-    m_bMasksAreRegex = bMasksAreRegex;
-    m_nRegexError = 0;
-    Compile(m_szInclude, m_includes);
-    Compile(m_szExclude, m_excludes);
-
-    bool bMasksGiven = szInclude.find_first_not_of(L'|') != std::wstring::npos ||
-                       szExclude.find_first_not_of(L'|') != std::wstring::npos;
-    m_bFiltering = bMasksGiven && CFileOps::GetPathType(szPath) == 2;
+    SetFilter(szInclude, szExclude, bMasksAreRegex);
+    m_bFiltering = m_bFiltering && CFileOps::GetPathType(szPath) == 2;
     std::wstring szPattern;
     if (m_bFiltering)
     {
@@ -99,6 +91,18 @@ bool CFileFindEx::FindFile(const std::wstring& szPath, const std::wstring& szInc
 
     // The search asks WantsEntry for every name it reads: what it hands out has passed the filter.
     return First(szPattern, m_data);
+}
+
+void CFileFindEx::SetFilter(const std::wstring& szInclude, const std::wstring& szExclude, bool bMasksAreRegex)
+{
+    m_szInclude = szInclude;
+    m_szExclude = szExclude;
+    m_bMasksAreRegex = bMasksAreRegex;
+    m_nRegexError = 0;
+    Compile(m_szInclude, m_includes);
+    Compile(m_szExclude, m_excludes);
+    m_bFiltering = szInclude.find_first_not_of(L'|') != std::wstring::npos ||
+                   szExclude.find_first_not_of(L'|') != std::wstring::npos;
 }
 
 bool CFileFindEx::FindNextFile()

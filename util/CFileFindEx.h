@@ -28,6 +28,10 @@ public:
     // True when an entry passed; GetData and the other getters describe it.
     bool FindFile(const std::wstring& szPath, const std::wstring& szInclude = L"",
                   const std::wstring& szExclude = L"", bool bMasksAreRegex = false);
+    // Sets the masks of the filter without searching (for names listed by other means): with a mask
+    // given, PassesFilter then applies them.
+    void SetFilter(const std::wstring& szInclude, const std::wstring& szExclude = L"",
+                   bool bMasksAreRegex = false);
     // Moves to the next entry that passes; false at the end.
     bool FindNextFile();
 

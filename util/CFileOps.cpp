@@ -6,6 +6,7 @@
 #include "platform/FileLinks.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/OpenDirectory.h"
 #include "platform/SysError.h"
 
 #include <cwctype>
@@ -90,6 +91,35 @@ bool CFileOps::Delete(const std::wstring& szPath)
         }
     }
     if (!platform::RemoveDirectory(WithoutTrailingSeparators(szDirectory)) && !m_bKept)
+        ThrowLastError();
+    return true;
+}
+
+bool CFileOps::DeleteEntry(const platform::COpenDirectory& folder, const std::wstring& szName,
+                           const platform::SEntryInfo& info)
+{
+    if (info.bReadOnly)
+    {
+        bool bDelete = !m_bAskReadOnly;
+        if (m_bAskReadOnly)
+        {
+            const int nAnswer =
+                platform::ShowMessageBox(szName + L" is read olny. Do you want delete it?", L"Warning",
+                                         platform::kMbYesNoCancel | platform::kMbIconQuestion);
+            if (nAnswer == platform::kIdCancel)
+            {
+                m_bKept = true;
+                throw new CFExeption(0u);
+            }
+            bDelete = nAnswer == platform::kIdYes;
+        }
+        if (!bDelete)
+        {
+            m_bKept = true;
+            return true;
+        }
+    }
+    if (!folder.DeleteEntry(szName))
         ThrowLastError();
     return true;
 }

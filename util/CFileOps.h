@@ -30,6 +30,12 @@ struct SPathParts
     std::wstring m_szExtension;
 };
 
+namespace platform
+{
+class COpenDirectory;
+struct SEntryInfo;
+} // namespace platform
+
 class CFileOps
 {
 public:
@@ -41,6 +47,14 @@ public:
     // an exception. A missing path is nothing to delete (true). Symbolic links are deleted, never
     // followed. Throws CFExeption on failure and on a cancelled prompt (code 0).
     bool Delete(const std::wstring& szPath);
+
+    // Deletes the file szName of an open folder, described by info (as it was opened just before):
+    // a read-only one only as ConfirmReadOnlyDelete allows (the prompt names it; its attributes are
+    // left alone, since removing a name does not need them cleared); a kept file sets the kept flag.
+    // A folder there is refused and stays; a link is removed itself. Throws CFExeption on failure
+    // and on a cancelled prompt (code 0).
+    bool DeleteEntry(const platform::COpenDirectory& folder, const std::wstring& szName,
+                     const platform::SEntryInfo& info);
 
     // Moves a file without replacing an existing target (across file systems by copying). Throws.
     bool Move(const std::wstring& szSource, const std::wstring& szTarget);

@@ -14,11 +14,6 @@
 namespace
 {
 
-enum : int32_t
-{
-    kCodeMonitorError = 1016,
-};
-
 // How long Watch waits for the watch thread to have its watch in place.
 constexpr int kOpenWaitSeconds = 30;
 
@@ -110,7 +105,7 @@ void CDirectoryMonitorEvent::HandleChange(SMonitorEvents& events, const platform
         break;
     default:
         if (change.nAction != 0 && !platform::IsEventSet(events.m_hStop))
-            CLogger().Log(kCodeMonitorError,
+            CLogger().Log(kCodeDirMonitor,
                           L"File monitor wrong action (" + std::to_wstring(change.nAction) + L")");
         break;
     }
@@ -124,8 +119,8 @@ uint32_t CDirectoryMonitorEvent::WatchThreadProc(boost::shared_ptr<SThisHolder> 
     if (!watch.Open(pHolder->m_szDirectory))
     {
         const uint32_t nError = platform::GetLastError();
-        CLogger().Log(kCodeMonitorError, L"Failed to monitor directory '" + pHolder->m_szDirectory + L"'. " +
-                                             SystemErrorText(nError));
+        CLogger().Log(kCodeDirMonitor, L"Failed to monitor directory '" + pHolder->m_szDirectory + L"'. " +
+                                           SystemErrorText(nError));
         pHolder->m_opened.set_value();
         return 0;
     }
@@ -141,8 +136,8 @@ uint32_t CDirectoryMonitorEvent::WatchThreadProc(boost::shared_ptr<SThisHolder> 
         if (eResult == platform::CDirectoryWatch::EResult::Failed)
         {
             // A failing read does not heal; going round again would spin.
-            CLogger().Log(kCodeMonitorError, L"Failed to monitor directory '" + pHolder->m_szDirectory +
-                                                 L"'. " + SystemErrorText(platform::GetLastError()));
+            CLogger().Log(kCodeDirMonitor, L"Failed to monitor directory '" + pHolder->m_szDirectory +
+                                               L"'. " + SystemErrorText(platform::GetLastError()));
             break;
         }
         if (bOverflow)
@@ -161,8 +156,8 @@ uint32_t CDirectoryMonitorEvent::WatchThreadProc(boost::shared_ptr<SThisHolder> 
             // Nothing at the watched path is followed any more; the owner's next Watch starts anew
             // once a directory exists there again.
             pHolder->m_bRootGone.store(true);
-            CLogger().Log(kCodeMonitorError, L"Failed to monitor directory '" + pHolder->m_szDirectory +
-                                                 L"'. " + SystemErrorText(platform::kErrorFileNotFound));
+            CLogger().Log(kCodeDirMonitor, L"Failed to monitor directory '" + pHolder->m_szDirectory +
+                                               L"'. " + SystemErrorText(platform::kErrorFileNotFound));
             break;
         }
     }

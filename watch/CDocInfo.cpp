@@ -38,82 +38,81 @@ bool CDocInfo::Check(IFileValidatior* pValidator, uint32_t nTimeout, int32_t nIn
     const int32_t nRemaining = static_cast<int32_t>(nTimeout + m_nStarted - nNow);
     const int32_t nElapsed = static_cast<int32_t>(nNow - m_nStarted);
     const int32_t nSinceLast = static_cast<int32_t>(nNow - m_nLastCheck);
-    m_bChecked = true;
-    const std::wstring szElapsed = ElapsedText(nElapsed);
-
-    if (nSinceLast < nInterval)
-    {
-        m_bChecked = false;
+    m_bChecked = nSinceLast >= nInterval;
+    if (!m_bChecked)
         return false;
-    }
+    const std::wstring szElapsed = ElapsedText(nElapsed);
 
     m_nLastCheck = nNow;
     const uint32_t nCurrent = CFileOps::FileSize(m_szPath);
     const bool bChanged = nCurrent != static_cast<uint32_t>(m_nSize & 0xFFFFFFFFu) || (m_nSize >> 32) != 0;
-
     if (nRemaining < 0)
     {
-        m_bValid = false;
-        // A record that has already failed keeps its message: looking at it again after the
-        // timeout must not append the timeout sentence once more.
-        if (m_nStatus == kStatusFailed)
-            return true;
-        m_nStatus = kStatusFailed;
-        if (!m_szMessage.empty())
-        {
-            const size_t nAt = m_szMessage.find(kContinue);
-            if (nAt != std::wstring::npos)
-                m_szMessage.erase(nAt, sizeof(kContinue) / sizeof(kContinue[0]) - 1);
-        }
-        m_szMessage += L"Validation was not succeeded in " + std::to_wstring(nTimeout / 1000) + L" seconds.";
-        if (bChanged)
-            m_szMessage += L" Please, increase validation timeout.";
+        TimeOut(nTimeout, bChanged);
         return true;
     }
+    if (!SizeIsSteady(nCurrent, bChanged, szElapsed) || !HasUsableCreationTime(szElapsed))
+        return false;
+    return RunValidator(pValidator, szElapsed);
+}
 
+void CDocInfo::TimeOut(uint32_t nTimeout, bool bSizeChanged)
+{
+    m_bValid = false;
+    // A record that has already failed keeps its message: looking at it again after the timeout
+    // must not append the timeout sentence once more.
+    if (m_nStatus == kStatusFailed)
+        return;
+    m_nStatus = kStatusFailed;
+    if (!m_szMessage.empty())
+    {
+        const size_t nAt = m_szMessage.find(kContinue);
+        if (nAt != std::wstring::npos)
+            m_szMessage.erase(nAt, sizeof(kContinue) / sizeof(kContinue[0]) - 1);
+    }
+    m_szMessage += L"Validation was not succeeded in " + std::to_wstring(nTimeout / 1000) + L" seconds.";
+    if (bSizeChanged)
+        m_szMessage += L" Please, increase validation timeout.";
+}
+
+bool CDocInfo::SizeIsSteady(uint32_t nCurrent, bool bChanged, const std::wstring& szElapsed)
+{
     if (m_nSize == 0)
-    {
         m_szMessage = L"Zero size file " + szElapsed + kContinue;
-        m_nSize = nCurrent;
-        return false;
-    }
-
-    if (bChanged)
-    {
+    else if (bChanged)
         m_szMessage = L"The file is growing " + szElapsed + kContinue;
-        m_nSize = nCurrent;
-        return false;
-    }
+    else
+        return true;
+    m_nSize = nCurrent;
+    return false;
+}
 
+bool CDocInfo::HasUsableCreationTime(const std::wstring& szElapsed)
+{
     platform::SFileTime ftLocal;
     platform::SSystemTime stCreation;
-    if (!platform::FileTimeToLocalFileTime(m_ftCreation, ftLocal) ||
-        !platform::FileTimeToSystemTime(ftLocal, stCreation))
+    if (platform::FileTimeToLocalFileTime(m_ftCreation, ftLocal) &&
+        platform::FileTimeToSystemTime(ftLocal, stCreation))
+        return true;
+    m_szMessage = L"Failed to get a valid file time " + szElapsed + kContinue;
+    return false;
+}
+
+bool CDocInfo::RunValidator(IFileValidatior* pValidator, const std::wstring& szElapsed)
+{
+    if (pValidator && !pValidator->Validate(m_szPath.c_str(), m_nPages, m_szMessage))
     {
-        m_szMessage = L"Failed to get a valid file time " + szElapsed + kContinue;
+        if (!m_szMessage.empty())
+            m_szMessage += L". ";
+        m_szMessage += L"Failed to open document" + szElapsed + kContinue;
         return false;
     }
-
-    if (!pValidator)
+    if (pValidator && m_nPages == 0)
     {
-        m_bValid = true;
-        m_nStatus = kStatusPassed;
-        return true;
-    }
-
-    if (pValidator->Validate(m_szPath.c_str(), m_nPages, m_szMessage))
-    {
-        if (m_nPages != 0)
-        {
-            m_bValid = true;
-            m_nStatus = kStatusPassed;
-            return true;
-        }
         m_szMessage = L"Failed to count a valid pages number" + szElapsed + kContinue;
         return false;
     }
-    if (!m_szMessage.empty())
-        m_szMessage += L". ";
-    m_szMessage += L"Failed to open document" + szElapsed + kContinue;
-    return false;
+    m_bValid = true;
+    m_nStatus = kStatusPassed;
+    return true;
 }

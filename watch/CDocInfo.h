@@ -35,6 +35,16 @@ public:
     // The elapsed-time text of the messages: "(SS.mmmsec). " with at least two digits of seconds.
     static std::wstring ElapsedText(int32_t nElapsed);
 
+private:
+    // The steps of Check, each with its messages: the timeout sentence (final failure); whether the
+    // size stayed the same non-zero size since the last look (else it is stored for the next look);
+    // whether the creation time converts; the validator's verdict (without one: passed).
+    void TimeOut(uint32_t nTimeout, bool bSizeChanged);
+    bool SizeIsSteady(uint32_t nCurrent, bool bChanged, const std::wstring& szElapsed);
+    bool HasUsableCreationTime(const std::wstring& szElapsed);
+    bool RunValidator(IFileValidatior* pValidator, const std::wstring& szElapsed);
+
+public:
     platform::SFileTime m_ftLastWrite;
     platform::SFileTime m_ftCreation;
     std::wstring m_szPath;

@@ -192,7 +192,11 @@ TEST_F(ControlFileKindsTest, LinkedControlFileIsNeitherReadNorMailedAndFifoDocum
     EXPECT_TRUE(linked.GetFields().empty());
     EXPECT_TRUE(Logged("TXT file " + link.string() +
                        " is a symbolic link, not a regular file; it is not read. Attempt 1"));
-    EXPECT_TRUE(fs::is_symlink(m_root / "err" / "link.txt")); // the link itself was moved
+    // Neither the link nor what it points to is moved or deleted.
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "err" / "link.txt")));
+    EXPECT_TRUE(
+        Logged("TXT file " + link.string() + " is a symbolic link now; it is neither moved nor deleted."));
     EXPECT_EQ(ReadFile(secret), szSecret);
 
     SReport report = ReadReport(sink);
@@ -256,3 +260,36 @@ TEST_F(ControlFileKindsTest, ReportAttachesTheControlFileUpToTheParserBoundOnly)
 }
 
 } // namespace
+
+TEST_F(ControlFileKindsTest, ControlFileWithASecondNameIsNotReadAndStaysWhenGivenUp)
+{
+    if (CIsolatedRun::InParent(m_root / "exe"))
+        return; // ran in a process of its own, with its own log beside its executable
+    CSmtpSink sink;
+    ASSERT_TRUE(sink.Start()) << sink.Error();
+    m_pParams->m_nEmPort = sink.Port();
+    m_pParams->m_nAttempts = 0; // the first attempt gives up
+    m_pParams->m_bMoveErr = 0;
+
+    // Another name of the same file outside the spool, as a hard link made by someone else would be.
+    const fs::path other = m_root / "parts" / "other";
+    const std::string szContent = "File: a.pdf\nRespondEmail: thief@example.com\nPassword: hunter2\n";
+    std::ofstream(other, std::ios::binary) << szContent;
+    MakeOld(other);
+    const fs::path control = m_root / "in" / "twin.txt";
+    fs::create_hard_link(other, control);
+
+    CTxtFile file(control.wstring(), m_pParams.get());
+    EXPECT_FALSE(file.Process());
+    EXPECT_EQ(file.GetState(), CTxtFile::kStateFinished);
+    EXPECT_TRUE(file.GetFields().empty());
+    EXPECT_TRUE(Logged("TXT file " + control.string() + " is a file with 2 names"));
+    EXPECT_TRUE(Logged("it is neither moved nor deleted."));
+    EXPECT_EQ(ReadFile(control), szContent);
+    EXPECT_EQ(ReadFile(other), szContent);
+
+    SReport report = ReadReport(sink);
+    EXPECT_EQ(report.vRecipients, std::vector<std::string>{"default@example.org"});
+    EXPECT_TRUE(report.vAttachments.empty());
+    EXPECT_EQ(report.szBody.find("hunter2"), std::string::npos);
+}

@@ -13,3 +13,5 @@ tarvik_add_test(test_control_file_kinds SOURCES ${CMAKE_CURRENT_LIST_DIR}/Contro
 if(TARGET QuickPDFDLL0723)
   add_dependencies(test_control_file_kinds QuickPDFDLL0723)
 endif()
+# The link race: the engine as root over a world-writable spool, an attacker as nobody swapping names.
+tarvik_add_test(test_spool_race SOURCES ${CMAKE_CURRENT_LIST_DIR}/SpoolRaceTest.cpp LIBS tarvik_engine)

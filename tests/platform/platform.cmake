@@ -44,5 +44,7 @@ tarvik_add_platform_test(test_platform_data_file DataFile)
 tarvik_add_platform_test(test_platform_file_reads FileReads)
 # The directory search as it reads the directory, and the wildcard pattern it matches names with.
 tarvik_add_platform_test(test_find_file_stream FindFile)
+# Folders held open and the entries in them reached by name, links never followed.
+tarvik_add_platform_test(test_open_directory OpenDirectory)
 # Other processes: finding, ending and waiting for them, and this process's own arguments.
 tarvik_add_platform_test(test_platform_other_processes OtherProcesses)

@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/OpenDirectory.h"
 #include "platform/SysError.h"
 #include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CTempDir.h"
@@ -330,4 +331,62 @@ TEST(CFileOpsNames, ProgramLocation)
     EXPECT_EQ(ExecutableFileName(), L"test_fileops");
     const std::wstring szWho = ComputerUserName();
     EXPECT_EQ(szWho, platform::GetComputerName() + L"\\" + platform::GetUserName());
+}
+
+// A read-only entry of an open folder is deleted as the prompt answers, and its mode is never
+// changed on the way (nothing is changed through a path that may lead elsewhere by then).
+TEST_F(CFileOpsTest, DeleteEntryAsksForReadOnlyFilesAndLeavesTheirModeAlone)
+{
+    for (const char* szName : {"no.txt", "yes.txt", "cancel.txt"})
+    {
+        tests::WriteFile(m_dir.Path() / szName, "r");
+        fs::permissions(m_dir.Path() / szName, fs::perms::owner_read);
+    }
+    platform::COpenDirectory folder;
+    ASSERT_TRUE(folder.Open(m_dir.Path().wstring()));
+    m_presenter.m_answers = {platform::kIdNo, platform::kIdYes, platform::kIdCancel};
+    auto info = [&](const wchar_t* szName)
+    {
+        platform::SEntryInfo entry;
+        EXPECT_TRUE(folder.Describe(szName, entry));
+        EXPECT_TRUE(entry.bReadOnly);
+        return entry;
+    };
+
+    CFileOps ops;
+    EXPECT_TRUE(ops.DeleteEntry(folder, L"no.txt", info(L"no.txt")));
+    EXPECT_TRUE(ops.GetKept());
+    EXPECT_EQ(fs::status(m_dir.Path() / "no.txt").permissions(), fs::perms::owner_read);
+    EXPECT_TRUE(ops.DeleteEntry(folder, L"yes.txt", info(L"yes.txt")));
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "yes.txt"));
+    try
+    {
+        ops.DeleteEntry(folder, L"cancel.txt", info(L"cancel.txt"));
+        ADD_FAILURE() << "a cancelled prompt throws";
+    }
+    catch (CFExeption* pError)
+    {
+        EXPECT_EQ(pError->GetCode(), 0u);
+        delete pError;
+    }
+    EXPECT_EQ(fs::status(m_dir.Path() / "cancel.txt").permissions(), fs::perms::owner_read);
+    ASSERT_EQ(m_presenter.m_texts.size(), 3u);
+    EXPECT_EQ(m_presenter.m_texts[0], L"no.txt is read olny. Do you want delete it?");
+
+    // A folder in the file's place is refused and stays.
+    fs::create_directories(m_dir.Path() / "dir.txt" / "inner");
+    platform::SEntryInfo dirInfo;
+    ASSERT_TRUE(folder.Describe(L"dir.txt", dirInfo));
+    bool bRefused = false;
+    try
+    {
+        ops.DeleteEntry(folder, L"dir.txt", dirInfo);
+    }
+    catch (CFExeption* pError)
+    {
+        bRefused = true;
+        delete pError;
+    }
+    EXPECT_TRUE(bRefused);
+    EXPECT_TRUE(fs::exists(m_dir.Path() / "dir.txt" / "inner"));
 }
