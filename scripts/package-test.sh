@@ -31,35 +31,8 @@ readonly DROPIN_DIR=/etc/systemd/system/tarvik.service.d
 # Package names that belong to a desktop: Qt, X11 and the libraries around them.
 readonly DESKTOP_PACKAGES='^(libqt|qt6-|qt5|libx11|libxcb|libxext|libxrender|libxkbcommon|libxau|libxdmcp|x11-|xserver|libgl1|libegl|libwayland|libdrm)'
 
-passed=0
-failed=0
-pass() {
-    echo "PASS: $*"
-    passed=$((passed + 1))
-}
-fail() {
-    echo "FAIL: $*"
-    failed=$((failed + 1))
-}
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
-# wait_for SECONDS COMMAND...: true once the command succeeds, false when the time has passed.
-wait_for() {
-    local tenths=$(($1 * 10))
-    shift
-    while ((tenths-- > 0)); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    "$@"
-}
-# ended PID: the process is gone (a child of this shell that ended stays a zombie until waited for).
-ended() {
-    ! kill -0 "$1" 2>/dev/null || [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" = Z ]
-}
+# shellcheck source=check-lib.sh
+source "$root/scripts/check-lib.sh"
 summary() {
     echo "package-test: $passed passed, $failed failed"
 }
@@ -99,14 +72,6 @@ sink_pid=""
 xvfb_pid=""
 queue_up=0
 
-stop_pid() {
-    local pid=$1
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -TERM "$pid" 2>/dev/null || true
-        wait_for 15 ended "$pid" || kill -KILL "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-}
 cleanup() {
     trap - EXIT INT TERM
     if ((queue_up)); then

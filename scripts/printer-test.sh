@@ -16,27 +16,8 @@ readonly QUEUE_SCRIPT=$root/scripts/printer-queue.sh
 readonly PRINTER_USER=tarvikprt$$
 readonly DOMAIN=example.com
 
-failures=0
-pass() { echo "PASS: $*"; }
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-check() {
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
-# Polls the command for up to $1 seconds.
-wait_for() {
-    local seconds=$1
-    shift
-    for _ in $(seq $((seconds * 10))); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+# shellcheck source=check-lib.sh
+source "$root/scripts/check-lib.sh"
 
 [ "$(id -u)" -eq 0 ] || { echo "printer-test: needs root" >&2; exit 2; }
 [ -x "$build/bin/tarvikdrop" ] || { echo "printer-test: build tarvikdrop first ($build/bin/tarvikdrop)" >&2; exit 2; }
@@ -166,8 +147,5 @@ bash "$QUEUE_SCRIPT" teardown --private "$work/cups" >/dev/null
 check "teardown removes tarvikdrop's and cups-pdf's settings" \
     test ! -e /etc/opt/tarvik/printdrop.conf -a ! -e /etc/cups/cups-pdf-Veltrane.conf
 
-if [ $failures -ne 0 ]; then
-    echo "printer-test: $failures check(s) failed"
-    exit 1
-fi
-echo "printer-test: all checks passed"
+echo "printer-test: $passed passed, $failed failed"
+((failed == 0))

@@ -20,37 +20,14 @@ readonly OBJECTS=/run/tarvik
 readonly MEMBER=tarvik-sectest
 readonly HALVANE=/etc/tarvik/registry/HKEY_LOCAL_MACHINE/Software/Nordal/Halvane
 
-passed=0
-failed=0
-pass() {
-    echo "PASS: $*"
-    passed=$((passed + 1))
-}
-fail() {
-    echo "FAIL: $*"
-    failed=$((failed + 1))
-}
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
+# shellcheck source=check-lib.sh
+source "$root/scripts/check-lib.sh"
 # refused DESCRIPTION COMMAND...: the attempt COMMAND must fail.
 refused() {
     local what=$1
     shift
     if "$@" >/dev/null 2>&1; then fail "$what (it succeeded)"; else pass "$what"; fi
 }
-wait_for() { # wait_for SECONDS COMMAND...
-    local tenths=$(($1 * 10))
-    shift
-    while ((tenths-- > 0)); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    "$@"
-}
-ended() { ! kill -0 "$1" 2>/dev/null || [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" = Z ]; }
 as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
 as_member() { setpriv --reuid="$MEMBER" --regid="$MEMBER" --init-groups "$@"; }
 as_account() { setpriv --reuid=tarvik --regid=tarvik --init-groups "$@"; }
@@ -95,14 +72,6 @@ cp -a "$DATA" "$work/data-saved"
 cp -a "$OBJECTS" "$work/objects-saved" 2>/dev/null || true
 code_mode="$(stat -c '%a %U %G' "$CODE")"
 
-stop_pid() {
-    local pid=$1
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -TERM "$pid" 2>/dev/null || true
-        wait_for 15 ended "$pid" || kill -KILL "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-}
 cleanup() {
     trap - EXIT INT TERM
     for pid in $service_pid $sink_pid $holder_pids; do
