@@ -97,16 +97,6 @@ bool FindDocked(xcb_connection_t* c, xcb_window_t w, xcb_window_t root, int nDep
     return bFound;
 }
 
-long RssKiB(int nPid)
-{
-    std::ifstream status("/proc/" + std::to_string(nPid) + "/status");
-    std::string szLine;
-    while (std::getline(status, szLine))
-        if (szLine.rfind("VmRSS:", 0) == 0)
-            return std::atol(szLine.c_str() + 6);
-    return -1;
-}
-
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -193,7 +183,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(2s); // start-up done, the engine idles
         long nMax = 0;
         for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(100ms))
-            nMax = std::max(nMax, RssKiB(tarvik.Pid()));
+            nMax = std::max(nMax, tarvik.MemoryKiB("VmRSS"));
         vRssMiB.push_back(nMax / 1024.0);
         End(tarvik);
         std::printf("run %d: docked %s %.0f ms, idle RSS %.1f MiB\n", nRun + 1,

@@ -24,19 +24,6 @@
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-namespace
-{
-
-// The peak resident size of a running process in kB (VmHWM); 0 when it cannot be read.
-long PeakResidentKb(int nPid)
-{
-    const std::string szStatus = tests::ReadFile("/proc/" + std::to_string(nPid) + "/status");
-    const size_t nAt = szStatus.find("VmHWM:");
-    return nAt == std::string::npos ? 0 : std::atol(szStatus.c_str() + nAt + 6);
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     const long nMegabytes = argc > 1 ? std::atol(argv[1]) : 200;
@@ -78,7 +65,7 @@ int main(int argc, char** argv)
     const fs::path given = root / "err" / "big.txt";
     const bool bGiven = tests::WaitUntil([&]() { return fs::exists(given); }, 120s);
     const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
-    const long nPeakKb = PeakResidentKb(tarvik.Pid());
+    const long nPeakKb = tarvik.MemoryKiB("VmHWM");
     tarvik.Signal(SIGTERM);
     tarvik.Wait();
 

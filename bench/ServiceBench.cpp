@@ -30,16 +30,6 @@ using namespace std::chrono_literals;
 namespace
 {
 
-long RssKiB(int nPid)
-{
-    std::ifstream status("/proc/" + std::to_string(nPid) + "/status");
-    std::string szLine;
-    while (std::getline(status, szLine))
-        if (szLine.rfind("VmRSS:", 0) == 0)
-            return std::atol(szLine.c_str() + 6);
-    return -1;
-}
-
 // The exit status as a shell shows it: the code, or 128 + the signal.
 int ShellStatus(int nResult)
 {
@@ -85,7 +75,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(3s);
         long nMax = 0;
         for (int i = 0; i < 40; ++i, std::this_thread::sleep_for(100ms))
-            nMax = std::max(nMax, RssKiB(tarvik.Pid()));
+            nMax = std::max(nMax, tarvik.MemoryKiB("VmRSS"));
         vRss.push_back(nMax / 1024.0);
         tarvik.Signal(SIGTERM);
         int nResult = 0;

@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -243,4 +245,15 @@ std::string CTestProcess::Output(const std::vector<std::string>& args, int* pnRe
     if (pnResult)
         *pnResult = nResult;
     return szOut;
+}
+
+long CTestProcess::MemoryKiB(const char* szField) const
+{
+    std::ifstream status("/proc/" + std::to_string(m_nPid) + "/status");
+    const std::string szPrefix = std::string(szField) + ":";
+    std::string szLine;
+    while (std::getline(status, szLine))
+        if (szLine.rfind(szPrefix, 0) == 0)
+            return std::atol(szLine.c_str() + szPrefix.size());
+    return -1;
 }

@@ -55,6 +55,9 @@ public:
     bool Running() const { return m_nPid > 0; }
     int Pid() const { return m_nPid; }
     const std::string& Error() const { return m_szError; }
+    // A memory figure of the running child in KiB from /proc/<pid>/status, szField naming it
+    // ("VmRSS", "VmHWM"); -1 when it cannot be read.
+    long MemoryKiB(const char* szField) const;
 
     // Kills the process of that id; it is not reaped here. kKilledExitCode is the exit code that the
     // platform layer's WaitForProcess then reports for it.
