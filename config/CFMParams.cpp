@@ -47,7 +47,11 @@ void CFMParams::Load()
     m_szEmSenderName = ini.ReadString(szMail, TARVIK_INI_KEY(m_szEmSenderName), m_szEmSenderName);
     m_szEmSubject = ini.ReadString(szMail, TARVIK_INI_KEY(m_szEmSubject), m_szEmSubject);
     m_nEmPort = ini.ReadInt(szMail, TARVIK_INI_KEY(m_nEmPort), m_nEmPort);
+    NormaliseFolders();
+}
 
+void CFMParams::NormaliseFolders()
+{
     m_szTxtInDir = CFileOps::AddTrailingBackslash(m_szTxtInDir);
     m_szTxtOutDir = CFileOps::AddTrailingBackslash(m_szTxtOutDir);
     m_szPdfDefDir = CFileOps::AddTrailingBackslash(m_szPdfDefDir);

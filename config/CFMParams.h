@@ -24,8 +24,11 @@ public:
     CFMParams& operator=(const CFMParams&) = delete;
 
     // Reads every setting, the current value serving as the default of a missing key, and gives the
-    // four directories a trailing path separator (unless empty).
+    // four directories a trailing path separator (NormaliseFolders).
     void Load();
+    // Gives the four directories a trailing path separator (unless empty): the engine joins folder
+    // and file name as they stand, so whoever changes a directory calls this before the engine starts.
+    void NormaliseFolders();
     // Writes every setting (directories as held, with their separator). True when every write
     // succeeded.
     bool Save();

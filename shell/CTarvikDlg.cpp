@@ -8,7 +8,6 @@
 #include "platform/MessageBox.h"
 #include "shell/CBrowseForFolder.h"
 #include "shell/CTarvikMenu.h"
-#include "util/CFileOps.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,12 +35,12 @@ const wchar_t* const CTarvikDlg::kTestSubject = L"Veltrane document monitoring s
 const CTarvikDlg::SBinding CTarvikDlg::kBindings[] = {
     {SBinding::EKind::Number, &CTarvikDlg::m_pAttemptTimeout, nullptr, &CFMParams::m_nAttemptTimeout,
      nullptr},
-    {SBinding::EKind::Folder, &CTarvikDlg::m_pTxtInDir, nullptr, nullptr, &CFMParams::m_szTxtInDir},
-    {SBinding::EKind::Folder, &CTarvikDlg::m_pTxtOutDir, nullptr, nullptr, &CFMParams::m_szTxtOutDir},
-    {SBinding::EKind::Folder, &CTarvikDlg::m_pPdfDefDir, nullptr, nullptr, &CFMParams::m_szPdfDefDir},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pTxtInDir, nullptr, nullptr, &CFMParams::m_szTxtInDir},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pTxtOutDir, nullptr, nullptr, &CFMParams::m_szTxtOutDir},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pPdfDefDir, nullptr, nullptr, &CFMParams::m_szPdfDefDir},
     {SBinding::EKind::Number, &CTarvikDlg::m_pAttempts, nullptr, &CFMParams::m_nAttempts, nullptr},
     {SBinding::EKind::Flag, nullptr, &CTarvikDlg::m_pMoveErr, &CFMParams::m_bMoveErr, nullptr},
-    {SBinding::EKind::Folder, &CTarvikDlg::m_pTxtErrDir, nullptr, nullptr, &CFMParams::m_szTxtErrDir},
+    {SBinding::EKind::Text, &CTarvikDlg::m_pTxtErrDir, nullptr, nullptr, &CFMParams::m_szTxtErrDir},
     {SBinding::EKind::Text, &CTarvikDlg::m_pDefEmail, nullptr, nullptr, &CFMParams::m_szDefEmail},
     {SBinding::EKind::Text, &CTarvikDlg::m_pSmtpServer, nullptr, nullptr, &CFMParams::m_szEmSmtpServer},
     {SBinding::EKind::Text, &CTarvikDlg::m_pSenderEmail, nullptr, nullptr, &CFMParams::m_szEmSenderEmail},
@@ -293,7 +292,6 @@ void CTarvikDlg::FillFromSettings()
             (this->*binding.pField)->setText(QString::number(params.*binding.pNumber));
             break;
         case SBinding::EKind::Text:
-        case SBinding::EKind::Folder:
             (this->*binding.pField)->setText(Text(params.*binding.pText));
             break;
         case SBinding::EKind::Flag:
@@ -326,17 +324,14 @@ void CTarvikDlg::ApplyAndRestart()
         case SBinding::EKind::Text:
             params.*binding.pText = (this->*binding.pField)->text().toStdWString();
             break;
-        case SBinding::EKind::Folder:
-            // The engine joins folder and file name as they stand, and starts again without loading
-            // the settings: the separator that loading would add must be there now.
-            params.*binding.pText =
-                CFileOps::AddTrailingBackslash((this->*binding.pField)->text().toStdWString());
-            break;
         case SBinding::EKind::Flag:
             params.*binding.pNumber = (this->*binding.pBox)->isChecked() ? 1 : 0;
             break;
         }
     }
+    // The engine starts again without loading the settings: the separators that loading would add
+    // must be there now.
+    params.NormaliseFolders();
     params.Save();
     m_pEngine->Start();
 }

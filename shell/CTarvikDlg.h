@@ -94,7 +94,6 @@ private:
         {
             Number, // a whole number in a line field
             Text,   // text as typed
-            Folder, // text with a trailing separator once stored
             Flag,   // a check box: checked is 1
         };
         EKind eKind;
