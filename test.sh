@@ -4,6 +4,7 @@
 #   ./test.sh --asan    AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, every test
 #   ./test.sh --tsan    ThreadSanitizer build in build-tsan/, the threaded suites
 #   ./test.sh --fuzz    libFuzzer targets in build-fuzz/, each for FUZZ_SECONDS (default 60)
+#   ./test.sh --windows the Windows backend cross-built in build-win/, its suites under wine64
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,8 +21,10 @@ case "$mode" in
     dir=build-tsan; flags=(-DTARVIK_TSAN=ON); tests=(-L threads) ;;
   --fuzz)
     exec bash scripts/run-fuzzers.sh ;;
+  --windows)
+    exec bash scripts/windows-test.sh ;;
   *)
-    echo "usage: $0 [--asan|--tsan|--fuzz]" >&2; exit 2 ;;
+    echo "usage: $0 [--asan|--tsan|--fuzz|--windows]" >&2; exit 2 ;;
 esac
 
 cmake -S . -B "$dir" -G Ninja "${flags[@]}"

@@ -12,7 +12,7 @@ PACKAGES=(
   libtiff-tools ghostscript qpdf poppler-utils python3-cairo
   python3-aiosmtpd strace
   cups printer-driver-cups-pdf systemd desktop-file-utils
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix googletest wine64
   lldb
   qt6-base-dev libxcb1-dev xvfb trayer xdotool imagemagick x11-utils
   dbus-daemon libglib2.0-bin haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils

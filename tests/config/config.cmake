@@ -12,4 +12,6 @@ tarvik_add_test(config_tests
   LIBS tarvik_config)
 add_dependencies(config_tests config_ini_probe)
 target_compile_definitions(config_tests PRIVATE TARVIK_INI_PROBE="$<TARGET_FILE:config_ini_probe>")
-add_dependencies(config_tests tarvik)
+if(TARGET tarvik)
+  add_dependencies(config_tests tarvik)
+endif()

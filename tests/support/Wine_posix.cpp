@@ -1,0 +1,7 @@
+// A Linux build never runs under Wine.
+#include "tests/support/Wine.h"
+
+bool RunningUnderWine()
+{
+    return false;
+}
