@@ -38,6 +38,11 @@ std::vector<std::wstring> Utf16Lines(const std::string& szBytes);
 bool WaitUntil(const std::function<bool()>& ready,
                std::chrono::steady_clock::duration timeout = std::chrono::seconds(60));
 
+// Makes a symbolic link at link to target (a folder link with bDirectory, which Windows tells
+// apart); true when a link now stands there. On Windows, without the right to make links, false.
+bool MakeSymbolicLink(const std::filesystem::path& target, const std::filesystem::path& link,
+                      bool bDirectory = false);
+
 // Sets the variable of this process (nullptr removes it) where both std::getenv and the system's
 // own environment (what a child inherits, GetEnvironmentVariableW on Windows) see it.
 void SetVariable(const char* szName, const char* szValue);
