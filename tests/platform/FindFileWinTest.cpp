@@ -3,6 +3,7 @@
 // symbolic link is described by what it points to.
 #include "platform/FileSystem.h"
 #include "platform/FindFile.h"
+#include "platform/SysError.h"
 #include "platform/Windows_win.h"
 #include "tests/support/CTempDir.h"
 #include "tests/support/TestFiles.h"
@@ -67,9 +68,9 @@ TEST(FindFileWinTest, ShortNameMatchesAreDroppedAndDirectoriesAreTold)
 
     SFindData data;
     EXPECT_FALSE(find.First(dir.Wide("missing\\*"), data));
-    EXPECT_EQ(GetLastError(), static_cast<uint32_t>(kErrorPathNotFound));
+    EXPECT_EQ(platform::GetLastError(), static_cast<uint32_t>(kErrorPathNotFound));
     EXPECT_FALSE(find.First(dir.Wide("*.pdf"), data));
-    EXPECT_EQ(GetLastError(), static_cast<uint32_t>(kErrorFileNotFound));
+    EXPECT_EQ(platform::GetLastError(), static_cast<uint32_t>(kErrorFileNotFound));
 }
 
 TEST(FindFileWinTest, SymbolicLinksAreDescribedByWhatTheyPointTo)
@@ -84,8 +85,10 @@ TEST(FindFileWinTest, SymbolicLinksAreDescribedByWhatTheyPointTo)
     {
         GTEST_SKIP() << "this account may not make symbolic links (error " << ::GetLastError() << ")";
     }
-    ASSERT_TRUE(::CreateSymbolicLinkW((dir.Path() / "filelink").c_str(), (dir.Path() / "file").c_str(), nFlags));
-    ASSERT_TRUE(::CreateSymbolicLinkW((dir.Path() / "dangling").c_str(), (dir.Path() / "missing").c_str(), nFlags));
+    ASSERT_TRUE(
+        ::CreateSymbolicLinkW((dir.Path() / "filelink").c_str(), (dir.Path() / "file").c_str(), nFlags));
+    ASSERT_TRUE(
+        ::CreateSymbolicLinkW((dir.Path() / "dangling").c_str(), (dir.Path() / "missing").c_str(), nFlags));
 
     CNotingFinder find;
     const auto found = Search(find, dir.Wide("*"));
