@@ -68,18 +68,6 @@ TEST(OtherProcessesWinTest, WaitForEndIsBounded)
 
     // An ended process and an id that no process has end the wait at once.
     EXPECT_EQ(WaitForProcessEnd(shortOne.nProcessId, 10000), EProcessWait::Ended);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-
-    SProcessInfo longOne;
-    ASSERT_TRUE(CreateProcessFromCommandLine(szHelper + L" sleep x 30000", longOne));
-    EXPECT_EQ(WaitForProcessEnd(longOne.nProcessId, 200), EProcessWait::Timeout);
-    ASSERT_TRUE(TerminateProcessById(longOne.nProcessId));
-    uint32_t nCode = 0;
-    ASSERT_TRUE(WaitForProcess(longOne, nCode));
-
-    // Gone: the layer has dropped no handle yet, so the id is still the ended child's; a made-up id
-    // that no process has ends the wait at once as well.
-    EXPECT_EQ(WaitForProcessEnd(shortOne.nProcessId, 10000), EProcessWait::Ended);
     EXPECT_EQ(WaitForProcessEnd(0x7FFFFFF0, 10000), EProcessWait::Ended) << "a process that is gone";
 }
 
