@@ -1,5 +1,5 @@
-// The Windows part of the tests' helpers: symbolic links by CreateSymbolicLinkW (the C++ library
-// makes none on Windows), variables through the C runtime, whose _putenv_s also sets the process
+// The Windows part of the tests' helpers: no file-size limit, symbolic links by CreateSymbolicLinkW (the C++
+// library makes none on Windows), variables through the C runtime, whose _putenv_s also sets the process
 // environment that GetEnvironmentVariableW and children see.
 #include "tests/support/TestFiles.h"
 
@@ -9,6 +9,16 @@
 
 namespace tests
 {
+
+std::filesystem::path NullDevice()
+{
+    return L"NUL";
+}
+
+bool LimitFileSize(uint64_t)
+{
+    return false;
+}
 
 bool MakeSymbolicLink(const std::filesystem::path& target, const std::filesystem::path& link, bool bDirectory)
 {

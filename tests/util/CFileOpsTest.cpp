@@ -11,7 +11,6 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/Wine.h"
 
-#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -24,12 +23,7 @@ namespace
 
 ::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new CIsolatedEnvironment);
 
-// A path written with '/' in the system's form.
-std::wstring SystemPath(std::wstring szPath)
-{
-    std::replace(szPath.begin(), szPath.end(), L'/', platform::kPathSeparator);
-    return szPath;
-}
+using tests::SystemPath;
 
 class CScriptedPresenter : public platform::IMessageBoxPresenter
 {
