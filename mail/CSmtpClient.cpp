@@ -24,7 +24,7 @@ std::string Utf8(const std::wstring& szWide)
         const bool bLow = c >= 0xDC00 && c <= 0xDFFF;
         if (bHigh && i + 1 < szClean.size() && szClean[i + 1] >= 0xDC00 && szClean[i + 1] <= 0xDFFF)
             ++i;
-        else if (bHigh || bLow || c > 0xFFFF)
+        else if (bHigh || bLow || (static_cast<uint32_t>(c) >> 16) != 0) // beyond a unit: 32-bit wchar_t only
             szClean[i] = 0xFFFD;
     }
     szResult.clear();

@@ -92,8 +92,9 @@ bool CheckName(const std::wstring& szName)
     return true;
 }
 
-// Opens szName relative to the folder handle hRoot without following a reparse point. An empty
-// name opens the folder itself again. The status is returned; phResult is set on success only.
+// Opens szName relative to the folder handle hRoot without following a reparse point, and without
+// backup intent (the access lists of the entries apply even to a caller that holds the backup
+// privilege). An empty name opens the folder itself again. The status is returned; phResult is set on success only.
 NTSTATUS OpenRelative(HANDLE hRoot, const std::wstring& szName, ACCESS_MASK nAccess, ULONG nShare,
                       ULONG nDisposition, ULONG nOptions, HANDLE* phResult)
 {
@@ -110,8 +111,7 @@ NTSTATUS OpenRelative(HANDLE hRoot, const std::wstring& szName, ACCESS_MASK nAcc
     HANDLE hResult = nullptr;
     const NTSTATUS nStatus = api.pfnCreateFile(&hResult, nAccess | SYNCHRONIZE, &attributes, &io, nullptr,
                                                FILE_ATTRIBUTE_NORMAL, nShare, nDisposition,
-                                               nOptions | FILE_OPEN_REPARSE_POINT |
-                                                   FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT,
+                                               nOptions | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT,
                                                nullptr, 0);
     if (nStatus >= 0)
         *phResult = hResult;
@@ -154,7 +154,8 @@ bool RenameRelative(HANDLE hEntry, HANDLE hTargetRoot, const std::wstring& szTar
 
 // Marks the entry open as hEntry for deletion: with POSIX semantics where the system has them (the
 // name goes at once, even while others hold it open; a read-only file goes too, as on Linux), else
-// the classic disposition.
+// with the classic disposition, clearing a read-only attribute first (put back should the deletion
+// still fail). The handle needs DELETE and, for a read-only file, FILE_WRITE_ATTRIBUTES.
 bool DeleteByHandle(HANDLE hEntry)
 {
     constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21); // FileDispositionInfoEx
@@ -163,14 +164,37 @@ bool DeleteByHandle(HANDLE hEntry)
                    FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE;
     if (::SetFileInformationByHandle(hEntry, kDispositionInfoEx, &infoEx, sizeof(infoEx)))
         return true;
-    const DWORD nError = ::GetLastError();
+    DWORD nError = ::GetLastError();
     if (nError != ERROR_INVALID_PARAMETER && nError != ERROR_NOT_SUPPORTED &&
-        nError != ERROR_INVALID_FUNCTION)
+        nError != ERROR_INVALID_FUNCTION && nError != ERROR_CALL_NOT_IMPLEMENTED)
+    {
         return FailWin32();
+    }
     FILE_DISPOSITION_INFO info{TRUE}; // DeleteFile
     if (::SetFileInformationByHandle(hEntry, FileDispositionInfo, &info, sizeof(info)))
         return true;
-    return FailWin32();
+    nError = ::GetLastError();
+    FILE_BASIC_INFO basic{};
+    if (nError == ERROR_ACCESS_DENIED &&
+        ::GetFileInformationByHandleEx(hEntry, FileBasicInfo, &basic, sizeof(basic)) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+    {
+        FILE_BASIC_INFO cleared{}; // zero times: left as they are
+        cleared.FileAttributes = basic.FileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        if (cleared.FileAttributes == 0)
+            cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (::SetFileInformationByHandle(hEntry, FileBasicInfo, &cleared, sizeof(cleared)))
+        {
+            if (::SetFileInformationByHandle(hEntry, FileDispositionInfo, &info, sizeof(info)))
+                return true;
+            nError = ::GetLastError();
+            FILE_BASIC_INFO restored{};
+            restored.FileAttributes = basic.FileAttributes;
+            ::SetFileInformationByHandle(hEntry, FileBasicInfo, &restored, sizeof(restored));
+        }
+    }
+    SetLastError(nError);
+    return false;
 }
 
 EFileKind KindOf(DWORD nAttributes, DWORD nReparseTag)
@@ -638,8 +662,9 @@ bool COpenDirectory::DeleteEntry(const std::wstring& szName) const
     if (!CheckName(szName) || !CheckOpen(m_nHandle))
         return false;
     HANDLE hEntry = nullptr;
-    const NTSTATUS nStatus = OpenRelative(AsHandle(m_nHandle), szName, DELETE | FILE_READ_ATTRIBUTES,
-                                          kShareAll, FILE_OPEN, 0, &hEntry);
+    const NTSTATUS nStatus =
+        OpenRelative(AsHandle(m_nHandle), szName, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                     kShareAll, FILE_OPEN, 0, &hEntry);
     if (nStatus < 0)
         return FailStatus(nStatus);
     // The check and the deletion act on the same handle, so nothing can be swapped in between.

@@ -5,7 +5,7 @@
 
 #include <cstring>
 #include <cwchar>
-#include <locale>
+#include <vector>
 
 wchar_t* WideFromMultiByte(wchar_t* pBuffer, const char* szSource, size_t nBufferChars, uint32_t nCodePage)
 {
@@ -57,37 +57,47 @@ bool MultiByteFromWide(std::string& szTarget, const std::wstring& szSource, uint
 namespace
 {
 
-// The character classes of a Unicode locale, so that letters beyond ASCII fold too. Without such a
-// locale, ASCII and Latin-1 letters are folded by hand.
-const std::ctype<wchar_t>* UnicodeCType()
+// The lower-case partner of every upper-case unit, derived from the platform's upper-case mapping
+// (the one by which names compare without regard to case), so that folding is the same on every
+// system and two texts that compare equal also fold alike. Where several units share one upper
+// case (s and the long s, sigma and final sigma), the usual partner (0x20 or one unit above) wins,
+// then the nearest.
+const std::vector<wchar_t>& LowerPartners()
 {
-    static const std::ctype<wchar_t>* pCType = []() -> const std::ctype<wchar_t>*
+    static const std::vector<wchar_t> partners = []
     {
-        try
+        std::vector<wchar_t> table(0x10000, L'\0');
+        auto rank = [](uint32_t nLower, uint32_t nUpper)
         {
-            static const std::locale locale("C.UTF-8");
-            return &std::use_facet<std::ctype<wchar_t>>(locale);
-        }
-        catch (const std::exception&)
+            if (nLower == nUpper + 0x20 || nLower == nUpper + 1)
+                return 0u;
+            return nLower > nUpper ? nLower - nUpper : nUpper - nLower;
+        };
+        for (uint32_t nUnit = 0; nUnit < 0x10000; ++nUnit)
         {
-            return nullptr;
+            const auto nUpper = static_cast<uint32_t>(platform::ToUpperChar(static_cast<wchar_t>(nUnit)));
+            if (nUpper == nUnit || (nUpper >> 16) != 0)
+                continue;
+            const auto nKnown = static_cast<uint32_t>(table[nUpper]);
+            if (nKnown == 0 || rank(nUnit, nUpper) < rank(nKnown, nUpper))
+                table[nUpper] = static_cast<wchar_t>(nUnit);
         }
+        return table;
     }();
-    return pCType;
+    return partners;
 }
 
 } // namespace
 
 std::wstring LowerCase(const std::wstring& szText)
 {
+    const std::vector<wchar_t>& partners = LowerPartners();
     std::wstring szLower = szText;
-    const std::ctype<wchar_t>* pCType = UnicodeCType();
     for (wchar_t& c : szLower)
     {
-        if (pCType != nullptr)
-            c = pCType->tolower(c);
-        else if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-            c = static_cast<wchar_t>(c + 0x20);
+        const auto nUpper = static_cast<uint32_t>(platform::ToUpperChar(c));
+        if (nUpper < partners.size() && partners[nUpper] != L'\0')
+            c = partners[nUpper];
     }
     return szLower;
 }

@@ -1,10 +1,13 @@
 // The settings object: defaults, directories with their trailing separator, the saved layout, files
 // in other encodings, and settings that survive a dead or missing INI mutex.
+#include "config/CGlobalObjectsBuilder.h"
+#include "platform/KernelObjects.h"
 #include "tests/config/ConfigTestSupport.h"
 
 #include <filesystem>
 
 using CFMParamsTest = CConfigTest;
+using tests::SystemPath;
 
 namespace
 {
@@ -49,12 +52,12 @@ TEST_F(CFMParamsTest, SaveWritesEveryKeyInOrderAndLoadsBack)
     {
         CTestParams params(WidePath("tarvik.ini"));
         params.m_nAttemptTimeout = 7;
-        params.m_szTxtInDir = L"/in";
-        params.m_szTxtOutDir = L"/out/";
-        params.m_szPdfDefDir = L"/pdf/";
+        params.m_szTxtInDir = SystemPath(L"/in");
+        params.m_szTxtOutDir = SystemPath(L"/out/");
+        params.m_szPdfDefDir = SystemPath(L"/pdf/");
         params.m_nAttempts = 3;
         params.m_bMoveErr = 1;
-        params.m_szTxtErrDir = L"/err/";
+        params.m_szTxtErrDir = SystemPath(L"/err/");
         params.m_szDefEmail = L"ops@example.org";
         params.m_szEmSmtpServer = L"mail.example.org";
         params.m_szEmSenderEmail = L"tarvik@example.org";
@@ -67,12 +70,12 @@ TEST_F(CFMParamsTest, SaveWritesEveryKeyInOrderAndLoadsBack)
         EXPECT_EQ(szBytes.substr(0, 2), "\xFF\xFE");
         const std::vector<std::wstring> expected = {L"[General]",
                                                     L"AttemptTimeout=7",
-                                                    L"TxtInDir=/in",
-                                                    L"TxtOutDir=/out/",
-                                                    L"PdfDefDir=/pdf/",
+                                                    SystemPath(L"TxtInDir=/in"),
+                                                    SystemPath(L"TxtOutDir=/out/"),
+                                                    SystemPath(L"PdfDefDir=/pdf/"),
                                                     L"Attempts=3",
                                                     L"MoveErr=1",
-                                                    L"TxtErrDir=/err/",
+                                                    SystemPath(L"TxtErrDir=/err/"),
                                                     L"[E-mail]",
                                                     L"DefEmail=ops@example.org",
                                                     L"EmSmtpServer=mail.example.org",
@@ -86,8 +89,8 @@ TEST_F(CFMParamsTest, SaveWritesEveryKeyInOrderAndLoadsBack)
 
     CTestParams loaded(WidePath("tarvik.ini"));
     EXPECT_EQ(loaded.m_nAttemptTimeout, 7);
-    EXPECT_EQ(loaded.m_szTxtInDir, L"/in/");
-    EXPECT_EQ(loaded.m_szTxtOutDir, L"/out/");
+    EXPECT_EQ(loaded.m_szTxtInDir, SystemPath(L"/in/"));
+    EXPECT_EQ(loaded.m_szTxtOutDir, SystemPath(L"/out/"));
     EXPECT_EQ(loaded.m_nAttempts, 9);
     EXPECT_EQ(loaded.m_bMoveErr, 1);
     EXPECT_EQ(loaded.m_szEmSenderName, L"J\u00F6rg");
@@ -96,29 +99,30 @@ TEST_F(CFMParamsTest, SaveWritesEveryKeyInOrderAndLoadsBack)
 
 TEST_F(CFMParamsTest, DirectoriesGainTheSeparatorOnLoadAndKeepItOnSave)
 {
-    ASSERT_TRUE(WriteFile(
-        NativePath("tarvik.ini"),
-        Utf16Ini(L"[General]\r\nTxtInDir=/in\r\nTxtOutDir=\r\nPdfDefDir=/pdf/\r\nTxtErrDir=/err\r\n")));
+    ASSERT_TRUE(
+        WriteFile(NativePath("tarvik.ini"),
+                  Utf16Ini(SystemPath(
+                      L"[General]\r\nTxtInDir=/in\r\nTxtOutDir=\r\nPdfDefDir=/pdf/\r\nTxtErrDir=/err\r\n"))));
     {
         CTestParams params(WidePath("tarvik.ini"));
-        EXPECT_EQ(params.m_szTxtInDir, L"/in/");
+        EXPECT_EQ(params.m_szTxtInDir, SystemPath(L"/in/"));
         EXPECT_EQ(params.m_szTxtOutDir, L"");
-        EXPECT_EQ(params.m_szPdfDefDir, L"/pdf/");
-        EXPECT_EQ(params.m_szTxtErrDir, L"/err/");
+        EXPECT_EQ(params.m_szPdfDefDir, SystemPath(L"/pdf/"));
+        EXPECT_EQ(params.m_szTxtErrDir, SystemPath(L"/err/"));
     }
     const std::vector<std::wstring> lines = Utf16Lines(ReadFile(NativePath("tarvik.ini")));
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"TxtInDir=/in/"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), SystemPath(L"TxtInDir=/in/")), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"TxtOutDir="), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"TxtErrDir=/err/"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), SystemPath(L"TxtErrDir=/err/")), lines.end());
 }
 
 TEST_F(CFMParamsTest, EightBitIniIsConvertedAndLoaded)
 {
-    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), "[General]\r\nTxtInDir=/sp\xE4ol\r\nAttempts=8\r\n"
+    ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), "[General]\r\nTxtInDir=sp\xE4ol\r\nAttempts=8\r\n"
                                                     "[E-mail]\r\nEmPort=abc\r\nEmSubject=" +
                                                         std::string(5000, 'x') + "\r\n"));
     CTestParams params(WidePath("tarvik.ini"));
-    EXPECT_EQ(params.m_szTxtInDir, L"/sp\u00E4ol/");
+    EXPECT_EQ(params.m_szTxtInDir, SystemPath(L"sp\u00E4ol/"));
     EXPECT_EQ(params.m_nAttempts, 8);
     EXPECT_EQ(params.m_nEmPort, 0); // letters without leading digits
     EXPECT_EQ(params.m_szEmSubject, std::wstring(4095, L'x'));
@@ -131,7 +135,7 @@ TEST_F(CFMParamsTest, Utf8MarkHidesTheFirstSection)
     // The UTF-8 mark's three bytes become three characters in front of "[General]".
     ASSERT_TRUE(
         WriteFile(NativePath("tarvik.ini"),
-                  "\xEF\xBB\xBF[General]\r\nAttemptTimeout=9\r\nTxtInDir=/x\r\n[E-mail]\r\nEmPort=2525\r\n"));
+                  "\xEF\xBB\xBF[General]\r\nAttemptTimeout=9\r\nTxtInDir=x\r\n[E-mail]\r\nEmPort=2525\r\n"));
     CTestParams params(WidePath("tarvik.ini"));
     EXPECT_EQ(params.m_nAttemptTimeout, 5);
     EXPECT_EQ(params.m_szTxtInDir, L"");
@@ -143,7 +147,7 @@ TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
 {
     // An 8-bit file, so that the first access after the takeover has work to do: the conversion.
     ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"),
-                          "[General]\r\nAttemptTimeout=17\r\nTxtInDir=/keep\r\n[E-mail]\r\nEmPort=2525\r\n"));
+                          "[General]\r\nAttemptTimeout=17\r\nTxtInDir=keep\r\n[E-mail]\r\nEmPort=2525\r\n"));
     // The mutex outlives its dead holder only while another process keeps a handle to it.
     std::filesystem::create_directory(NativePath("keeper"));
     CIniFile keeper(WidePath("keeper/tarvik.ini"));
@@ -158,7 +162,7 @@ TEST_F(CFMParamsTest, MutexOfADeadProcessIsTakenOver)
     {
         CTestParams params(WidePath("tarvik.ini"));
         EXPECT_EQ(params.m_nAttemptTimeout, 17);
-        EXPECT_EQ(params.m_szTxtInDir, L"/keep/");
+        EXPECT_EQ(params.m_szTxtInDir, SystemPath(L"keep/"));
         EXPECT_EQ(params.m_nEmPort, 2525);
         EXPECT_EQ(ReadFile(NativePath("tarvik.ini")).substr(0, 2), "\xFF\xFE");
     }
@@ -171,10 +175,19 @@ TEST_F(CFMParamsTest, UnusableMutexKeepsDefaultsAndLeavesTheFile)
 {
     const std::string szOriginal = Utf16Ini(L"[General]\r\nAttemptTimeout=17\r\nTxtInDir=/in\r\n");
     ASSERT_TRUE(WriteFile(NativePath("tarvik.ini"), szOriginal));
+#ifdef _WIN32
+    // An event under the mutex's name: Windows then makes no mutex of that name (6, invalid handle).
+    platform::HANDLE hBlocker = CGlobalObjectsBuilder().CreateEvent(L"tarvik.ini");
+    ASSERT_NE(hBlocker, platform::kInvalidHandle);
+    const std::string szObjectsDir;
+#else
+    // The named objects' folder cannot be made.
     ASSERT_TRUE(WriteFile(NativePath("not-a-directory"), ""));
+    const std::string szObjectsDir = NativePath("not-a-directory/objects");
+#endif
 
     CTestProcess probe;
-    ASSERT_TRUE(StartProbe(probe, {"load", NativePath("tarvik.ini")}, NativePath("not-a-directory/objects")));
+    ASSERT_TRUE(StartProbe(probe, {"load", NativePath("tarvik.ini")}, szObjectsDir));
     std::vector<std::string> values;
     std::string szLine;
     while (values.size() < 4 && probe.ReadLine(60000, szLine))
@@ -184,4 +197,7 @@ TEST_F(CFMParamsTest, UnusableMutexKeepsDefaultsAndLeavesTheFile)
     EXPECT_EQ(probe.Wait(), 0);
     EXPECT_EQ(values, (std::vector<std::string>{"5", "5", "25", ""}));
     EXPECT_EQ(ReadFile(NativePath("tarvik.ini")), szOriginal);
+#ifdef _WIN32
+    platform::CloseHandleObject(hBlocker);
+#endif
 }

@@ -15,8 +15,8 @@ TEST_F(CGlobalObjectsBuilderTest, NamesCarryTheGlobalPrefixAndAreCut)
     EXPECT_EQ(szFull.substr(0, 8), L"Global\\x");
 
     // The INI mutex is named after the file name alone, whatever the directory.
-    EXPECT_EQ(CIniFile::MutexNameOf(L"/opt/a/tarvik.ini"), L"Global\\tarvik.ini");
-    EXPECT_EQ(CIniFile::MutexNameOf(L"/srv/other/tarvik.ini"), L"Global\\tarvik.ini");
+    EXPECT_EQ(CIniFile::MutexNameOf(tests::SystemPath(L"/opt/a/tarvik.ini")), L"Global\\tarvik.ini");
+    EXPECT_EQ(CIniFile::MutexNameOf(tests::SystemPath(L"/srv/other/tarvik.ini")), L"Global\\tarvik.ini");
     EXPECT_EQ(CIniFile::MutexNameOf(L"plain.ini"), L"Global\\plain.ini");
 }
 

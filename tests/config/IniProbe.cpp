@@ -4,20 +4,20 @@
 //   write <ini path> <key> <value>   writes General/key=value and prints "done 1" (or "done 0")
 //   hold <ini path>                  takes the INI file's mutex, prints "held", then waits to be killed
 //   limited <ini path> <bytes>       opens the INI file while no file may grow beyond the given size
+//                                    (Linux only)
 //   load <ini path>                  loads the settings and prints AttemptTimeout, Attempts, EmPort and
 //                                    TxtInDir, one a line; the settings are saved again at exit
 #include "config/CFMParams.h"
 #include "config/CGlobalObjectsBuilder.h"
 #include "config/CIniFile.h"
 #include "platform/KernelObjects.h"
+#include "tests/support/TestFiles.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
 
 namespace
@@ -82,11 +82,8 @@ int main(int argc, char** argv)
     }
     else if (szMode == "limited" && argc == 4)
     {
-        // Writes past the limit fail with EFBIG instead of ending the process.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlim_t nLimit = std::strtoul(argv[3], nullptr, 10);
-        rlimit limit = {nLimit, nLimit};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        // Writes past the limit fail instead of ending the process (Linux only).
+        if (!tests::LimitFileSize(std::strtoull(argv[3], nullptr, 10)))
         {
             return 1;
         }

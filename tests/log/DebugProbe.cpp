@@ -3,15 +3,18 @@
 // "--show-log <path>": starts the log viewer that lies beside this executable on that path. With
 // "--flood <path> <writer> <count>": logs count padded records "writer <writer> record <i> x...".
 // With "--default": logs one record "default log" to the default log (of the data folder) and prints
-// its path.
+// its path. With "--hold-lock <path>": takes the log's rotation lock, prints "held" and waits to be
+// ended.
 #include "log/CFuncTrace.h"
 #include "log/CLogger.h"
+#include "platform/AppendFile.h"
 #include "platform/FileSystem.h"
 #include "util/utf8_conversion.h"
 
+#include <chrono>
 #include <cstdio>
-
 #include <string>
+#include <thread>
 
 int main(int argc, char** argv)
 {
@@ -35,6 +38,16 @@ int main(int argc, char** argv)
         logger.Log(4004, L"default log");
         std::printf("%s\n", utf8_conversion::Encode(logger.GetLogPath()).c_str());
         return 0;
+    }
+    if (std::string(argv[1]) == "--hold-lock" && argc == 3)
+    {
+        platform::CAppendFile file;
+        if (!file.Open(platform::WidePath(argv[2])) || !file.TryLock(0))
+            return 1;
+        std::printf("held\n");
+        std::fflush(stdout);
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
     }
     if (std::string(argv[1]) == "--show-log" && argc == 3)
     {

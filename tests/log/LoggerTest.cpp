@@ -11,25 +11,22 @@
 #include "log/ErrorCodes.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/Registry.h"
 #include "platform/SysError.h"
 #include "tests/support/CIsolatedEnvironment.h"
 #include "tests/support/CTempDir.h"
 #include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wine.h"
 #include "util/ProgramPaths.h"
 #include "util/utf8_conversion.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sys/file.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -62,6 +59,19 @@ std::string WithFixedStamp(const std::string& szLine)
     if (!std::regex_search(szLine, match, kStamp))
         return "malformed: " + szLine;
     return match[1].str() + ",DD/MM/YYYY,hh:mm:ss.mmm," + match.suffix().str();
+}
+
+// What a program's file name ends with ("" or ".exe"), as narrow text.
+std::string ProgramSuffix()
+{
+    return fs::path(platform::kProgramSuffix).string();
+}
+
+// The text without carriage returns (the C runtime of Windows writes text-mode output with CR LF).
+std::string WithoutCr(std::string szText)
+{
+    std::erase(szText, '\r');
+    return szText;
 }
 
 class CLoggerTest : public ::testing::Test
@@ -171,85 +181,49 @@ TEST_F(CLoggerTest, LogThatCannotBeOpenedLeavesTheBackupAlone)
     EXPECT_TRUE(fs::is_directory(m_dir.Path() / "tarvik.log"));
 }
 
-TEST_F(CLoggerTest, NewLogIsNotForOthersAndLinksUnderItsNameAreNotWrittenThrough)
+TEST_F(CLoggerTest, LinksUnderItsNameAreNotWrittenThrough)
 {
     CLogger logger(LogPath());
     logger.Log(36, L"first");
-    EXPECT_EQ(fs::status(m_dir.Path() / "tarvik.log").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
-    // Someone who may write the folder plants a symbolic link, then a hard link, to a file elsewhere.
+    // Someone who may write the folder plants a hard link, then a symbolic link, to a file elsewhere.
     tests::WriteFile(m_dir.Path() / "elsewhere", "not the log\n");
-    fs::remove(m_dir.Path() / "tarvik.log");
-    fs::create_symlink(m_dir.Path() / "elsewhere", m_dir.Path() / "tarvik.log");
-    logger.Log(36, L"through a symbolic link");
     fs::remove(m_dir.Path() / "tarvik.log");
     fs::create_hard_link(m_dir.Path() / "elsewhere", m_dir.Path() / "tarvik.log");
     logger.Log(36, L"through a hard link");
     EXPECT_EQ(tests::ReadFile(m_dir.Path() / "elsewhere"), "not the log\n");
+
+    fs::remove(m_dir.Path() / "tarvik.log");
+    TARVIK_SKIP_UNDER_WINE("CreateSymbolicLinkW reports success without making a link");
+    ASSERT_TRUE(tests::MakeSymbolicLink(m_dir.Path() / "elsewhere", m_dir.Path() / "tarvik.log"));
+    logger.Log(36, L"through a symbolic link");
+    EXPECT_EQ(tests::ReadFile(m_dir.Path() / "elsewhere"), "not the log\n");
 }
 
-TEST_F(CLoggerTest, ALockHeldByAnotherProcessDelaysTheRotationAndNeverStopsTheWriter)
+// Another process holds the rotation lock (the test's probe, through the platform's append file).
+TEST_F(CLoggerTest, ARotationLockHeldByAnotherProcessDelaysTheRotationAndNeverStopsTheWriter)
 {
     tests::WriteFile(m_dir.Path() / "tarvik.log", std::string(CLogger::kRotateSize, 'x'));
-    // Another process holds a shared lock, as anyone who may read the log could.
-    int fdReady[2];
-    ASSERT_EQ(::pipe(fdReady), 0);
-    const pid_t nHolder = ::fork();
-    if (nHolder == 0)
-    {
-        const int fd = ::open((m_dir.Path() / "tarvik.log").c_str(), O_RDONLY);
-        const char c = fd >= 0 && ::flock(fd, LOCK_SH) == 0 ? '1' : '0';
-        (void)!::write(fdReady[1], &c, 1);
-        for (;;)
-            ::pause();
-    }
-    ASSERT_GT(nHolder, 0);
-    char cReady = 0;
-    ASSERT_EQ(::read(fdReady[0], &cReady, 1), 1);
-    ::close(fdReady[0]);
-    ::close(fdReady[1]);
-    ASSERT_EQ(cReady, '1');
+    CTestProcess holder;
+    CTestProcess::SOptions options;
+    options.m_bPipeOutput = true;
+    ASSERT_TRUE(holder.Start({LOG_DEBUG_PROBE, "--hold-lock", m_dir.Native("tarvik.log")}, options));
+    std::string szLine;
+    ASSERT_TRUE(holder.ReadLine(60000, szLine));
+    ASSERT_EQ(szLine, "held");
 
     CLogger logger(LogPath());
     logger.Log(36, L"past the limit while the lock is held");
     EXPECT_FALSE(fs::exists(m_dir.Path() / "tarvik.old.log"));
     EXPECT_GT(fs::file_size(m_dir.Path() / "tarvik.log"), CLogger::kRotateSize);
 
-    ::kill(nHolder, SIGKILL);
-    ::waitpid(nHolder, nullptr, 0);
+    holder.Kill();
+    holder.Wait();
     logger.Log(36, L"lock released");
     EXPECT_TRUE(fs::exists(m_dir.Path() / "tarvik.old.log"));
     const std::vector<std::string> lines = Lines(LogContent());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(",4003,"), std::string::npos);
-}
-
-TEST_F(CLoggerTest, AProgramThatMayNotWriteTheLogSaysSoOnceAndGoesOn)
-{
-    if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))
-        GTEST_SKIP() << "needs root and setpriv to act as another user";
-    // The service's log, 0640, read by a group that nobody is not in; the probe copied where nobody
-    // may run it.
-    CLogger(LogPath()).Log(36, L"the service's record");
-    fs::permissions(m_dir.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-    const fs::path probe = m_dir.Path() / "probe";
-    fs::copy_file(LOG_DEBUG_PROBE, probe);
-    const std::string szBefore = LogContent();
-    CTestProcess process;
-    CTestProcess::SOptions options;
-    options.m_bPipeOutput = true;
-    options.m_bPipeErrors = true;
-    ASSERT_TRUE(process.Start({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                               probe.string(), "--flood", (m_dir.Path() / "tarvik.log").string(), "n", "3"},
-                              options));
-    const std::string szOutput = process.ReadAll();
-    EXPECT_EQ(process.Wait(), 0);
-    size_t nSaid = 0;
-    for (size_t nPos = 0; (nPos = szOutput.find("cannot be written", nPos)) != std::string::npos; ++nPos)
-        ++nSaid;
-    EXPECT_EQ(nSaid, 1u) << szOutput;
-    EXPECT_EQ(LogContent(), szBefore);
 }
 
 // The package names the data folder in a file beside the executable; the program trusts it only
@@ -259,19 +233,16 @@ TEST(CLoggerDefaults, TheDataFolderNamedBesideTheExecutableHoldsTheLog)
     CTempDir dir("datadir");
     fs::create_directories(dir.Path() / "bin");
     fs::create_directories(dir.Path() / "data");
-    const fs::path probe = dir.Path() / "bin/probe";
+    const std::string szProgram = "probe" + ProgramSuffix();
+    const std::string szLogName = szProgram + ".log";
+    const fs::path probe = dir.Path() / "bin" / szProgram;
     fs::copy_file(LOG_DEBUG_PROBE, probe);
-    tests::WriteFile(dir.Path() / "bin/tarvik.datadir", (dir.Path() / "data").string() + "\n");
-    fs::permissions(dir.Path() / "bin/tarvik.datadir", fs::perms::owner_read | fs::perms::owner_write);
+    tests::WriteFile(dir.Path() / "bin" / "tarvik.datadir", (dir.Path() / "data").string() + "\n");
+    fs::permissions(dir.Path() / "bin" / "tarvik.datadir", fs::perms::owner_read | fs::perms::owner_write);
 
-    EXPECT_EQ(CTestProcess::Output({probe.string(), "--default"}),
-              (dir.Path() / "data/probe.log").string() + "\n");
-    EXPECT_NE(tests::ReadFile(dir.Path() / "data/probe.log").find("default log"), std::string::npos);
-
-    // Writable by its group: not trusted, the executable's folder is used.
-    fs::permissions(dir.Path() / "bin/tarvik.datadir", fs::perms::group_write, fs::perm_options::add);
-    EXPECT_EQ(CTestProcess::Output({probe.string(), "--default"}),
-              (dir.Path() / "bin/probe.log").string() + "\n");
+    EXPECT_EQ(WithoutCr(CTestProcess::Output({probe.string(), "--default"})),
+              (dir.Path() / "data" / szLogName).string() + "\n");
+    EXPECT_NE(tests::ReadFile(dir.Path() / "data" / szLogName).find("default log"), std::string::npos);
 }
 
 TEST(CLoggerDefaults, LogLiesBesideTheExecutable)
@@ -304,7 +275,7 @@ public:
 // The viewer is looked for beside the running executable, which for this suite is the test binary.
 fs::path ViewerPath()
 {
-    return fs::path(ExecutableDirectory()) / "logvista";
+    return fs::path(ExecutableDirectory()) / ("logvista" + ProgramSuffix());
 }
 
 } // namespace
@@ -330,19 +301,54 @@ TEST_F(CLoggerTest, ShowLogWithoutViewerCreatesTheFileAndReportsTheFailure)
 namespace
 {
 
+const wchar_t* const kDebugKey = L"Software\\Nordal\\Halvane";
+
+// Keeps the registry value "Debug" as it was before the test: on Linux the registry is the
+// isolated one of this program, on Windows it is the machine's.
+class CDebugSwitchGuard
+{
+public:
+    CDebugSwitchGuard()
+    {
+        platform::CRegistryKey key;
+        std::wstring szValue;
+        if (key.Open(platform::EHive::LocalMachine, kDebugKey, platform::kRegRead) == 0 &&
+            key.QueryString(L"Debug", szValue) == 0)
+        {
+            m_szPrevious = szValue;
+            m_bHadValue = true;
+        }
+    }
+    ~CDebugSwitchGuard() { Set(m_bHadValue ? m_szPrevious.c_str() : nullptr); }
+
+    // Sets the value (removes it when null); false when the key cannot be written.
+    static bool Set(const wchar_t* szValue)
+    {
+        platform::CRegistryKey key;
+        if (key.Create(platform::EHive::LocalMachine, kDebugKey, platform::kRegAllAccess) != 0)
+            return false;
+        if (szValue == nullptr)
+        {
+            const uint32_t nResult = key.DeleteValue(L"Debug");
+            return nResult == 0 || nResult == 2;
+        }
+        return key.SetString(L"Debug", szValue) == 0;
+    }
+
+private:
+    std::wstring m_szPrevious;
+    bool m_bHadValue = false;
+};
+
 // Runs the probe with the registry value "Debug" set to szValue (absent when null); returns what it
 // wrote to the debugger output.
 std::string RunProbe(const char* szValue, const CTempDir& dir)
 {
-    const fs::path registry = dir.Path() / "registry";
-    const fs::path key = registry / "HKEY_LOCAL_MACHINE" / "Software" / "Nordal" / "Halvane";
-    fs::create_directories(key);
-    if (szValue != nullptr)
-        tests::WriteFile(key / "Debug", szValue);
+    const std::wstring szWide = szValue ? platform::WidePath(szValue) : std::wstring();
+    EXPECT_TRUE(CDebugSwitchGuard::Set(szValue ? szWide.c_str() : nullptr)) << "cannot set the debug switch";
     CTestProcess::SOptions options;
     options.m_bPipeOutput = true;
     options.m_bPipeErrors = true;
-    options.m_environment = {{"TARVIK_REGISTRY_DIR", registry.string()}};
     CTestProcess probe;
     if (!probe.Start({LOG_DEBUG_PROBE, (dir.Path() / "probe.log").string()}, options))
         return probe.Error();
@@ -355,6 +361,7 @@ std::string RunProbe(const char* szValue, const CTempDir& dir)
 
 TEST(CLoggerDebugSwitch, OnlyTheTextOneTurnsItOn)
 {
+    CDebugSwitchGuard guard;
     for (const char* szValue : {static_cast<const char*>(nullptr), "0", "true", " 1", "11"})
     {
         CTempDir dir;
@@ -386,22 +393,20 @@ TEST(CLoggerDebugSwitch, OnlyTheTextOneTurnsItOn)
 
 TEST(CLoggerViewer, ShowLogStartsTheViewerBesideTheExecutableWithItsArguments)
 {
-    // A copy of the probe in its own directory, beside a stand-in viewer that records its arguments.
+    // A copy of the probe in its own directory, beside a stand-in viewer (the support probe) that
+    // records its arguments.
     CTempDir dir;
-    const fs::path probe = dir.Path() / "probe";
+    const fs::path probe = dir.Path() / ("probe" + ProgramSuffix());
     fs::copy_file(LOG_DEBUG_PROBE, probe);
+    fs::copy_file(TARVIK_SUPPORT_PROBE, dir.Path() / ("logvista" + ProgramSuffix()));
     const fs::path output = dir.Path() / "viewer-args.txt";
-    tests::WriteFile(dir.Path() / "logvista", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + output.string() +
-                                                  ".tmp\"\nmv \"" + output.string() + ".tmp\" \"" +
-                                                  output.string() + "\"\n");
-    fs::permissions(dir.Path() / "logvista", fs::perms::owner_all | fs::perms::group_read |
-                                                 fs::perms::group_exec | fs::perms::others_read |
-                                                 fs::perms::others_exec);
     const fs::path log = dir.Path() / "tarvik.log";
     tests::WriteFile(log, "kept\r\n");
-    ASSERT_EQ(CTestProcess::Run({probe.string(), "--show-log", log.string()}), 0);
+    CTestProcess::SOptions options;
+    options.m_environment = {{"TARVIK_PROBE_ARGS_FILE", output.string()}};
+    ASSERT_EQ(CTestProcess::Run({probe.string(), "--show-log", log.string()}, options), 0);
 
     ASSERT_TRUE(tests::WaitUntil([&] { return fs::exists(output); })) << "the viewer never ran";
-    EXPECT_EQ(tests::ReadFile(output), "/path\n" + log.string() + "\n/language\nEnglish\n");
+    EXPECT_EQ(tests::ReadFile(output), "/path|" + log.string() + "|/language|English|");
     EXPECT_EQ(tests::ReadFile(log), "kept\r\n");
 }

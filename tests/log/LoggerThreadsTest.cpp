@@ -12,6 +12,7 @@
 #include "tests/support/CTempDir.h"
 #include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wine.h"
 #include "util/utf8_conversion.h"
 
 #include <cstdio>
@@ -122,6 +123,8 @@ void ExpectAllRecordsAfterOneRotation(const CTempDir& dir, int nWriters, int nRe
 
 TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
 {
+    TARVIK_SKIP_UNDER_WINE("concurrent writes through FILE_APPEND_DATA handles are not atomic appends: "
+                           "a write can land at a stale end of file over another record");
     CTempDir dir;
     const std::wstring szLogPath = dir.Wide("tarvik.log");
     // About 170 bytes a record: 8,000 records make some 1.4 MB, so exactly one rotation happens and
@@ -150,13 +153,15 @@ TEST(CLoggerThreads, ConcurrentRecordsSurviveRotationWhole)
 
 TEST(CLoggerThreads, RecordsOfConcurrentProcessesNeverInterleave)
 {
+    TARVIK_SKIP_UNDER_WINE("concurrent writes through FILE_APPEND_DATA handles are not atomic appends: "
+                           "a write can land at a stale end of file over another record");
     CTempDir dir;
     const std::string szLog = (dir.Path() / "tarvik.log").string();
     constexpr int kProcesses = 4;
     constexpr int kRecordsPerProcess = 2000;
     CTestProcess writers[kProcesses];
     CTestProcess::SOptions options;
-    options.m_outputFile = "/dev/null";
+    options.m_outputFile = tests::NullDevice();
     for (int p = 0; p < kProcesses; ++p)
         ASSERT_TRUE(writers[p].Start(
             {LOG_DEBUG_PROBE, "--flood", szLog, std::to_string(p), std::to_string(kRecordsPerProcess)},

@@ -1,11 +1,16 @@
-// The inotify decoder of the Linux backend, with made-up buffers.
+// The inotify decoder of the Linux backend, with made-up buffers, and how the Linux watch reports a
+// move between two folders of the tree (Windows reports it as removed and added).
+#include "platform/DirectoryWatch.h"
 #include "platform/InotifyDecoder_posix.h"
+#include "tests/support/CTempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 using namespace platform;
 
@@ -111,6 +116,26 @@ TEST(InotifyDecoderTest, TruncatedRecordEndsTheSplit)
     EXPECT_TRUE(SplitInotifyBuffer(buffer.data(), 5).empty());
     EXPECT_TRUE(SplitInotifyBuffer(nullptr, 0).empty());
     EXPECT_TRUE(SplitInotifyBuffer(nullptr, 64).empty());
+}
+
+TEST(DirectoryWatchPosixTest, MoveBetweenFoldersOfTheTreeIsARenamePair)
+{
+    CTempDir temp("dirwatch");
+    std::filesystem::create_directories(temp.Path() / "existing");
+    std::filesystem::create_directories(temp.Path() / "later");
+    std::ofstream(temp.Path() / "existing" / "a.txt") << "x";
+    CDirectoryWatch watch;
+    ASSERT_TRUE(watch.Open(temp.Path().wstring()));
+    std::filesystem::rename(temp.Path() / "existing" / "a.txt", temp.Path() / "later" / "a2.txt");
+    std::vector<SDirectoryChange> changes;
+    bool bOverflow = false;
+    for (int i = 0; i < 100 && changes.size() < 2; ++i)
+        ASSERT_EQ(watch.Read(changes, bOverflow), CDirectoryWatch::EResult::Changes);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].nAction, kFileActionRenamedOldName);
+    EXPECT_EQ(changes[0].szName, L"existing/a.txt");
+    EXPECT_EQ(changes[1].nAction, kFileActionRenamedNewName);
+    EXPECT_EQ(changes[1].szName, L"later/a2.txt");
 }
 
 } // namespace

@@ -58,8 +58,9 @@ protected:
         EXPECT_TRUE(platform::CreateProcessFromCommandLine(std::wstring(szLine.begin(), szLine.end()), info))
             << platform::GetLastError();
         m_nHelper = info.nProcessId;
-        EXPECT_TRUE(tests::WaitUntil([&] { return tests::PathExists(szReady); }, 10s));
-        return tests::ReadFile(szReady);
+        std::string szContent;
+        EXPECT_TRUE(tests::WaitUntil([&] { return !(szContent = tests::ReadFile(szReady)).empty(); }, 10s));
+        return szContent;
     }
 
     CTempDir m_dir{"kernel-win"};

@@ -1,5 +1,6 @@
 // Other processes on Linux: finding one by its program name (the name of its executable file, in
-// any letter case, with or without .exe) and ending it with SIGKILL.
+// any letter case, with or without .exe) and ending it with SIGKILL; bounded waits for the end of a
+// process (started from the system's sleep program).
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "tests/support/CTempDir.h"
@@ -49,6 +50,24 @@ TEST(OtherProcessesPosixTest, FindsByProgramNameAndEndsWithSigkill)
     EXPECT_EQ(nStillFound, 0);
     EXPECT_EQ(sleeper.Wait(), -1000 - SIGKILL);
     EXPECT_FALSE(TerminateProcessById(nPid)) << "a process that is gone";
+}
+
+TEST(OtherProcessesPosixTest, WaitForEndIsBounded)
+{
+    CTestProcess shortOne;
+    ASSERT_TRUE(shortOne.Start({"sleep", "0.3"})) << shortOne.Error();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitForProcessEnd(shortOne.Pid(), 10000), EProcessWait::Ended);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    const int nShort = shortOne.Pid();
+    shortOne.Wait();
+    EXPECT_EQ(WaitForProcessEnd(nShort, 10000), EProcessWait::Ended) << "a process that is gone";
+
+    CTestProcess longOne;
+    ASSERT_TRUE(longOne.Start({"sleep", "30"})) << longOne.Error();
+    EXPECT_EQ(WaitForProcessEnd(longOne.Pid(), 200), EProcessWait::Timeout);
+    longOne.Kill();
+    longOne.Wait();
 }
 
 } // namespace

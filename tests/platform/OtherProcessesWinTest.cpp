@@ -1,5 +1,6 @@
 // Other processes on Windows: finding one in the Toolhelp snapshot by its program name (in any
-// letter case, with or without .exe), ending it with TerminateProcess, and bounded waits for its end.
+// letter case, with or without .exe), ending it with TerminateProcess, and bounded waits for its end
+// (of the helper program, which sleeps).
 #include "platform/Process.h"
 #include "platform/Thread.h"
 #include "tests/support/CTempDir.h"
@@ -47,6 +48,27 @@ TEST(OtherProcessesWinTest, FindsByProgramNameAndEndsWithTerminateProcess)
     uint32_t nCode = 0;
     ASSERT_TRUE(WaitForProcess(info, nCode));
     EXPECT_EQ(nCode, static_cast<uint32_t>(-9));
+}
+
+TEST(OtherProcessesWinTest, WaitForEndIsBounded)
+{
+    const std::wstring szHelper = L"\"" + fs::path(TARVIK_PLATFORM_HELPER).wstring() + L"\"";
+    SProcessInfo shortOne;
+    ASSERT_TRUE(CreateProcessFromCommandLine(szHelper + L" sleep x 300", shortOne));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitForProcessEnd(shortOne.nProcessId, 10000), EProcessWait::Ended);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+
+    SProcessInfo longOne;
+    ASSERT_TRUE(CreateProcessFromCommandLine(szHelper + L" sleep x 30000", longOne));
+    EXPECT_EQ(WaitForProcessEnd(longOne.nProcessId, 200), EProcessWait::Timeout);
+    ASSERT_TRUE(TerminateProcessById(longOne.nProcessId));
+    uint32_t nCode = 0;
+    ASSERT_TRUE(WaitForProcess(longOne, nCode));
+
+    // An ended process and an id that no process has end the wait at once.
+    EXPECT_EQ(WaitForProcessEnd(shortOne.nProcessId, 10000), EProcessWait::Ended);
+    EXPECT_EQ(WaitForProcessEnd(0x7FFFFFF0, 10000), EProcessWait::Ended) << "a process that is gone";
 }
 
 } // namespace

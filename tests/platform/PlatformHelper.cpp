@@ -7,6 +7,8 @@
 //   exit-mutex NAME             take and release the mutex from a static destructor while exiting
 //   sleep NAME MS               sleep MS milliseconds, then exit with code 0 (NAME is not used)
 //   exit NAME CODE              exit at once with CODE (NAME is not used)
+//   quit-loop NAME READY OUT    hook quit requests, write READY, run the message loop; write what
+//                               ended it to OUT ("0 18 quit" for a quit request) (NAME is not used)
 //   args NAME OUT               write this process's arguments as the system hands them over to OUT,
 //                               UTF-8, one a line (NAME is not used)
 // Only the platform layer and the standard library: the same program serves every backend.
@@ -14,6 +16,7 @@
 #include "platform/KernelObjects.h"
 #include "platform/Process.h"
 #include "platform/SysError.h"
+#include "platform/ThreadMessages.h"
 
 #include <chrono>
 #include <cstdio>
@@ -170,6 +173,19 @@ int main(int argc, char** argv)
     if (szCommand == "exit" && argc == 4)
     {
         return std::atoi(argv[3]);
+    }
+    if (szCommand == "quit-loop" && argc == 5)
+    {
+        if (!InstallQuitRequestHandler())
+        {
+            return 3;
+        }
+        WriteText(argv[3], "ready");
+        SThreadMessage msg;
+        const int nResult = GetThreadMessage(msg);
+        WriteText(argv[4], std::to_string(nResult) + " " + std::to_string(msg.nMessage) +
+                               (QuitRequested() ? " quit" : ""));
+        return 0;
     }
     if (szCommand == "args" && argc >= 4)
     {

@@ -99,12 +99,4 @@ TEST(SocketFailures, SendToClosedPeerFailsWithoutSignal)
     EXPECT_TRUE(bFailed);
 }
 
-TEST(LocalHostName, IsTheWholeSystemName)
-{
-    char szName[256] = {};
-    ASSERT_EQ(gethostname(szName, sizeof szName - 1), 0);
-    EXPECT_EQ(platform::LocalHostName(), std::string(szName));
-    EXPECT_FALSE(platform::LocalHostName().empty());
-}
-
 } // namespace

@@ -2,16 +2,26 @@
 // socket made before it (Winsock is started by the first call that needs it).
 #include "platform/Socket.h"
 #include "platform/SysError.h"
+#include "platform/Windows_win.h"
 #include "tests/support/CLoopbackListener.h"
 
 #include <gtest/gtest.h>
+#include <winsock2.h>
 
 namespace
 {
 
+TEST(SocketWinTest, HostNameIsTheWholeSystemNameWithoutASocketMadeFirst)
+{
+    const std::string szName = platform::LocalHostName();
+    EXPECT_FALSE(szName.empty());
+    char szSystem[256] = {};
+    ASSERT_EQ(::gethostname(szSystem, sizeof szSystem - 1), 0); // Winsock is started by now
+    EXPECT_EQ(szName, std::string(szSystem));
+}
+
 TEST(SocketWinTest, FailuresCarryWindowsSocketsNumbers)
 {
-    EXPECT_FALSE(platform::LocalHostName().empty());
 
     CLoopbackListener listener;
     ASSERT_TRUE(listener.Listen());

@@ -30,6 +30,11 @@ tarvik_add_platform_test(test_platform_kernel_objects KernelObjects LABELS threa
 tarvik_add_platform_test(test_platform_process Process LABELS threads)
 tarvik_add_platform_test(test_directory_watch DirectoryWatch LABELS threads)
 tarvik_add_platform_test(test_thread_messages ThreadMessages LABELS threads)
+if(WIN32)
+  # The Windows suite starts the helper program in a console process group of its own.
+  add_dependencies(test_thread_messages tarvik_platform_helper)
+  target_compile_definitions(test_thread_messages PRIVATE TARVIK_PLATFORM_HELPER="$<TARGET_FILE:tarvik_platform_helper>")
+endif()
 tarvik_add_platform_test(platform_socket_test Socket LABELS threads)
 # The run-time library loader, on the PDF library of the build.
 tarvik_add_platform_test(test_library Library)

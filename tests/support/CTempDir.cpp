@@ -31,5 +31,6 @@ CTempDir::~CTempDir()
 
 std::string CTempDir::Native(const std::string& szName) const
 {
-    return (szName.empty() ? m_path : m_path / szName).string();
+    // '/' in the name becomes the system's separator (a no-op on Linux).
+    return (szName.empty() ? m_path : m_path / fs::path(szName).make_preferred()).string();
 }

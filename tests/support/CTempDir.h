@@ -17,9 +17,9 @@ public:
     CTempDir& operator=(const CTempDir&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    // An entry of the directory (the directory itself for an empty name), as native text (UTF-8
-    // on Windows) and as wide text. On Linux the wide text keeps the '/' separators; on Windows it
-    // is the path as std::filesystem forms it (backslash separators).
+    // An entry of the directory (the directory itself for an empty name; '/' in the name stands
+    // for the system's separator), as native text (UTF-8 on Windows) and as wide text, with the
+    // system's separators throughout.
     std::string Native(const std::string& szName = std::string()) const;
     std::wstring Wide(const std::string& szName = std::string()) const;
 

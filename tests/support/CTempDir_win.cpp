@@ -31,5 +31,5 @@ fs::path CTempDir::MakeUnique(const fs::path& parent, const std::string& szStem)
 
 std::wstring CTempDir::Wide(const std::string& szName) const
 {
-    return (szName.empty() ? m_path : m_path / szName).wstring();
+    return (szName.empty() ? m_path : m_path / fs::path(szName).make_preferred()).wstring();
 }

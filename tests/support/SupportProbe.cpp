@@ -1,17 +1,28 @@
-// A child for the tests of CTestProcess on Windows, where no /bin/sh stands ready:
+// A child for tests that need one on every system (Windows has no /bin/sh to start):
 //   SupportProbe exit <n>   ends with exit code n
 //   SupportProbe streams    writes "out" to standard output and "err" to standard error
 //   SupportProbe show       writes its working directory, then "<TARVIK_SUPPORT_PROBE>|<HOME>",
 //                           then waits ten minutes (to be killed)
+// With TARVIK_PROBE_ARGS_FILE set, whatever its arguments, it writes them there, each followed by
+// '|', and ends with 0: a stand-in for a program that another program starts (copied under that
+// program's name).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 int main(int argc, char** argv)
 {
+    if (const char* szArgsFile = std::getenv("TARVIK_PROBE_ARGS_FILE"))
+    {
+        std::ofstream file(szArgsFile, std::ios::binary | std::ios::trunc);
+        for (int i = 1; i < argc; ++i)
+            file << argv[i] << '|';
+        return file.good() ? 0 : 1;
+    }
     if (argc == 3 && std::strcmp(argv[1], "exit") == 0)
         return std::atoi(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "streams") == 0)

@@ -1,6 +1,7 @@
 // File, text and waiting helpers of the tests.
 #include "tests/support/TestFiles.h"
 
+#include "platform/FileSystem.h"
 #include "tests/support/CTestProcess.h"
 
 #include <algorithm>
@@ -101,6 +102,12 @@ std::vector<std::wstring> Utf16Lines(const std::string& szBytes)
         nStart = nEnd + 2;
     }
     return lines;
+}
+
+std::wstring SystemPath(std::wstring szPath)
+{
+    std::replace(szPath.begin(), szPath.end(), L'/', platform::kPathSeparator);
+    return szPath;
 }
 
 bool WaitUntil(const std::function<bool()>& ready, std::chrono::steady_clock::duration timeout)

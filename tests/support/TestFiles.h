@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -37,6 +38,22 @@ std::vector<std::wstring> Utf16Lines(const std::string& szBytes);
 // asked once more at the deadline.
 bool WaitUntil(const std::function<bool()>& ready,
                std::chrono::steady_clock::duration timeout = std::chrono::seconds(60));
+
+// The path written with '/' in the system's form (backslashes on Windows), for tests that give
+// the code under test path text of their own.
+std::wstring SystemPath(std::wstring szPath);
+
+// The device that swallows what is written to it ("/dev/null"; on Windows "NUL").
+std::filesystem::path NullDevice();
+
+// Linux: limits the size of every file this process writes to nBytes (setrlimit; a write beyond it
+// fails with EFBIG instead of ending the process). Windows has no such limit: false there.
+bool LimitFileSize(uint64_t nBytes);
+
+// Makes a symbolic link at link to target (a folder link with bDirectory, which Windows tells
+// apart); true when a link now stands there. On Windows, without the right to make links, false.
+bool MakeSymbolicLink(const std::filesystem::path& target, const std::filesystem::path& link,
+                      bool bDirectory = false);
 
 // Sets the variable of this process (nullptr removes it) where both std::getenv and the system's
 // own environment (what a child inherits, GetEnvironmentVariableW on Windows) see it.

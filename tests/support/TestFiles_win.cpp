@@ -1,5 +1,6 @@
-// The Windows part of the tests' helpers: variables through the C runtime, whose _putenv_s also
-// sets the process environment that GetEnvironmentVariableW and children see.
+// The Windows part of the tests' helpers: no file-size limit, symbolic links by CreateSymbolicLinkW (the C++
+// library makes none on Windows), variables through the C runtime, whose _putenv_s also sets the process
+// environment that GetEnvironmentVariableW and children see.
 #include "tests/support/TestFiles.h"
 
 #include "platform/Windows_win.h"
@@ -8,6 +9,27 @@
 
 namespace tests
 {
+
+std::filesystem::path NullDevice()
+{
+    return L"NUL";
+}
+
+bool LimitFileSize(uint64_t)
+{
+    return false;
+}
+
+bool MakeSymbolicLink(const std::filesystem::path& target, const std::filesystem::path& link, bool bDirectory)
+{
+    const DWORD nFlags =
+        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (bDirectory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+    if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), nFlags))
+        return false;
+    // Count only a link that is really there (Wine reports success and makes nothing).
+    const DWORD nAttributes = ::GetFileAttributesW(link.c_str());
+    return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
 
 void SetVariable(const char* szName, const char* szValue)
 {

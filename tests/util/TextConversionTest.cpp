@@ -164,7 +164,8 @@ protected:
         for (bool bFound = finder.FindFile(m_dir.Wide(), szInclude, szExclude, bRegex); bFound;
              bFound = finder.FindNextFile())
         {
-            EXPECT_EQ(finder.GetFilePath(), m_dir.Wide() + L"/" + finder.GetFileName());
+            EXPECT_EQ(finder.GetFilePath(),
+                      m_dir.Wide() + platform::kPathSeparatorText + finder.GetFileName());
             if (!finder.IsDots())
                 names.insert(finder.GetFileName());
         }
