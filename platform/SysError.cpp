@@ -1,5 +1,5 @@
-// The per-thread last error and the English message table of the Windows error numbers that this
-// layer produces.
+// The English message table of the Windows error numbers that this layer produces. The last error
+// itself is the backend's (SysError_posix.cpp, SysError_win.cpp).
 #include "platform/SysError.h"
 
 #include <algorithm>
@@ -8,10 +8,12 @@
 namespace platform
 {
 
+// The message of a number the table above lacks, from the system (defined by the backend): false,
+// leaving the text empty, when the system has none either.
+bool BackendSystemMessage(uint32_t nError, std::wstring& szMessage);
+
 namespace
 {
-
-thread_local uint32_t t_nLastError = 0;
 
 struct SMessage
 {
@@ -73,20 +75,25 @@ constexpr SMessage kMessages[] = {
     {10004, L"A blocking operation was interrupted by a call to WSACancelBlockingCall."},
     {10009, L"The file handle supplied is not valid."},
     {10013, L"An attempt was made to access a socket in a way forbidden by its access permissions."},
-    {10014, L"The system detected an invalid pointer address in attempting to use a pointer argument in a call."},
+    {10014,
+     L"The system detected an invalid pointer address in attempting to use a pointer argument in a call."},
     {10022, L"An invalid argument was supplied."},
     {10024, L"Too many open sockets."},
     {10035, L"A non-blocking socket operation could not be completed immediately."},
     {10036, L"A blocking operation is currently executing."},
-    {10037, L"An operation was attempted on a non-blocking socket that already had an operation in progress."},
+    {10037,
+     L"An operation was attempted on a non-blocking socket that already had an operation in progress."},
     {10038, L"An operation was attempted on something that is not a socket."},
     {10039, L"A required address was omitted from an operation on a socket."},
-    {10040, L"A message sent on a datagram socket was larger than the internal message buffer or some other "
-            L"network limit, or the buffer used to receive a datagram into was smaller than the datagram itself."},
-    {10041, L"A protocol was specified in the socket function call that does not support the semantics of the "
-            L"socket type requested."},
-    {10042, L"An unknown, invalid, or unsupported option or level was specified in a getsockopt or setsockopt "
-            L"call."},
+    {10040,
+     L"A message sent on a datagram socket was larger than the internal message buffer or some other "
+     L"network limit, or the buffer used to receive a datagram into was smaller than the datagram itself."},
+    {10041,
+     L"A protocol was specified in the socket function call that does not support the semantics of the "
+     L"socket type requested."},
+    {10042,
+     L"An unknown, invalid, or unsupported option or level was specified in a getsockopt or setsockopt "
+     L"call."},
     {10043, L"The requested protocol has not been configured into the system, or no implementation for it "
             L"exists."},
     {10045, L"The attempted operation is not supported for the type of object referenced."},
@@ -106,14 +113,16 @@ constexpr SMessage kMessages[] = {
             L"sending on a datagram socket using a sendto call) no address was supplied."},
     {10058, L"A request to send or receive data was disallowed because the socket had already been shut down "
             L"in that direction with a previous shutdown call."},
-    {10060, L"A connection attempt failed because the connected party did not properly respond after a period "
-            L"of time, or established connection failed because connected host has failed to respond."},
+    {10060,
+     L"A connection attempt failed because the connected party did not properly respond after a period "
+     L"of time, or established connection failed because connected host has failed to respond."},
     {10061, L"No connection could be made because the target machine actively refused it."},
     {10064, L"A socket operation failed because the destination host was down."},
     {10065, L"A socket operation was attempted to an unreachable host."},
     {11001, L"No such host is known."},
-    {11002, L"This is usually a temporary error during hostname resolution and means that the local server did "
-            L"not receive a response from an authoritative server."},
+    {11002,
+     L"This is usually a temporary error during hostname resolution and means that the local server did "
+     L"not receive a response from an authoritative server."},
     {11003, L"A non-recoverable error occurred during a database lookup."},
     {11004, L"The requested name is valid, but no data of the requested type was found."},
 };
@@ -123,16 +132,6 @@ static_assert(std::is_sorted(std::begin(kMessages), std::end(kMessages),
 
 } // namespace
 
-uint32_t GetLastError()
-{
-    return t_nLastError;
-}
-
-void SetLastError(uint32_t nError)
-{
-    t_nLastError = nError;
-}
-
 bool SystemMessage(uint32_t nError, std::wstring& szMessage)
 {
     szMessage.clear();
@@ -140,7 +139,8 @@ bool SystemMessage(uint32_t nError, std::wstring& szMessage)
                                      [](const SMessage& m, uint32_t n) { return m.nError < n; });
     if (it == std::end(kMessages) || it->nError != nError)
     {
-        return false;
+        // A number outside the table: the system's own message table, where it has one.
+        return BackendSystemMessage(nError, szMessage);
     }
     szMessage = it->szText;
     szMessage += L"\r\n";

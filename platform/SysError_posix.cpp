@@ -1,10 +1,34 @@
-// Translation of errno values into Windows error numbers.
+// The per-thread last error, and the translation of errno values into Windows error numbers.
 #include "platform/SysError_posix.h"
 
 #include <cerrno>
 
 namespace platform
 {
+
+namespace
+{
+
+thread_local uint32_t t_nLastError = 0;
+
+} // namespace
+
+uint32_t GetLastError()
+{
+    return t_nLastError;
+}
+
+void SetLastError(uint32_t nError)
+{
+    t_nLastError = nError;
+}
+
+// Linux has no message table beyond the layer's own.
+bool BackendSystemMessage(uint32_t /*nError*/, std::wstring& szMessage)
+{
+    szMessage.clear();
+    return false;
+}
 
 uint32_t ErrorFromErrno(int nErrno)
 {
