@@ -145,8 +145,12 @@ bool CAppendFile::IsAt(const std::wstring& szPath) const
     if (!hPath.IsValid() || !::GetFileInformationByHandle(m_pState->hFile.Get(), &open) ||
         !::GetFileInformationByHandle(hPath.Get(), &named))
         return false;
-    return open.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
-           open.nFileIndexHigh == named.nFileIndexHigh && open.nFileIndexLow == named.nFileIndexLow;
+    // A volume serial number of 0 reads as unknown (Wine reports it for a handle whose file was renamed
+    // since); the names compared lie in one folder, so the file index alone still tells the file.
+    const bool bSameVolume = open.dwVolumeSerialNumber == named.dwVolumeSerialNumber ||
+                             open.dwVolumeSerialNumber == 0 || named.dwVolumeSerialNumber == 0;
+    return bSameVolume && open.nFileIndexHigh == named.nFileIndexHigh &&
+           open.nFileIndexLow == named.nFileIndexLow;
 }
 
 void CAppendFile::Close()

@@ -314,7 +314,7 @@ TEST_F(MonitorAppTest, ThreadThatOutlivesStopIsLetGoAndTheNextThreadWorksAlone)
     EXPECT_TRUE(engine.HasLateThreads());
 
     // Freed, the late thread finishes its pass, hands nothing back and ends.
-    close(hPeer);
+    CLoopbackListener::CloseSocket(hPeer);
     silent.Close();
     ASSERT_TRUE(WaitUntil([&]() { return !engine.HasLateThreads(); }));
     EXPECT_EQ(LogCount("Documents monitoring service finished"), 1u);

@@ -134,7 +134,7 @@ private:
             if (bInData && m_script.m_bCloseDuringData && !szInput.empty())
                 break;
         }
-        close(hPeer);
+        CLoopbackListener::CloseSocket(hPeer);
     }
 
     SScript m_script;

@@ -6,6 +6,7 @@
 #include "platform/SysError.h"
 #include "tests/support/CTempDir.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,6 @@ TEST(DataFileTest, OnlyARegularFileWithOneLinkIsRead)
     CTempDir dir("data");
     tests::WriteFile(dir.Path() / "plain", "settings");
     tests::WriteFile(dir.Path() / "elsewhere", "someone else's");
-    fs::create_symlink(dir.Path() / "elsewhere", dir.Path() / "soft");
     fs::create_hard_link(dir.Path() / "elsewhere", dir.Path() / "hard");
     fs::create_directory(dir.Path() / "folder");
 
@@ -31,13 +31,26 @@ TEST(DataFileTest, OnlyARegularFileWithOneLinkIsRead)
     EXPECT_TRUE(IsAcceptableDataFile(dir.Wide("missing")));
     EXPECT_FALSE(ReadDataFile(dir.Wide("missing"), szBytes));
     EXPECT_EQ(GetLastError(), kErrorFileNotFound);
-    for (const char* szName : {"soft", "hard", "folder"})
+    for (const char* szName : {"hard", "folder"})
     {
         EXPECT_FALSE(ReadDataFile(dir.Wide(szName), szBytes)) << szName;
         EXPECT_EQ(GetLastError(), kErrorAccessDenied) << szName;
         EXPECT_TRUE(szBytes.empty()) << szName;
         EXPECT_FALSE(IsAcceptableDataFile(dir.Wide(szName))) << szName;
     }
+}
+
+TEST(DataFileTest, ASymbolicLinkIsNeverRead)
+{
+    TARVIK_SKIP_UNDER_WINE("CreateSymbolicLinkW is a stub that reports success and creates nothing");
+    CTempDir dir("data");
+    tests::WriteFile(dir.Path() / "elsewhere", "someone else's");
+    fs::create_symlink(dir.Path() / "elsewhere", dir.Path() / "soft");
+    std::string szBytes;
+    EXPECT_FALSE(ReadDataFile(dir.Wide("soft"), szBytes));
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    EXPECT_TRUE(szBytes.empty());
+    EXPECT_FALSE(IsAcceptableDataFile(dir.Wide("soft")));
 }
 
 TEST(DataFileTest, TheFolderNamingFileIsTrustedOnlyWhenItsOwnerAloneWritesIt)
@@ -50,13 +63,17 @@ TEST(DataFileTest, TheFolderNamingFileIsTrustedOnlyWhenItsOwnerAloneWritesIt)
     std::string szBytes;
     EXPECT_TRUE(ReadTrustedFile(dir.Wide("tarvik.datadir"), dir.Wide("program"), szBytes));
     EXPECT_EQ(szBytes, "/var/opt/tarvik\n");
+}
 
-    fs::permissions(dir.Path() / "tarvik.datadir", fs::perms::group_write, fs::perm_options::add);
-    EXPECT_FALSE(ReadTrustedFile(dir.Wide("tarvik.datadir"), dir.Wide("program"), szBytes));
-    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
-
-    fs::rename(dir.Path() / "tarvik.datadir", dir.Path() / "real");
-    fs::permissions(dir.Path() / "real", fs::perms::group_write, fs::perm_options::remove);
+TEST(DataFileTest, TheFolderNamingFileIsNotReadThroughALink)
+{
+    TARVIK_SKIP_UNDER_WINE("CreateSymbolicLinkW is a stub that reports success and creates nothing");
+    CTempDir dir("trusted");
+    tests::WriteFile(dir.Path() / "program", "");
+    tests::WriteFile(dir.Path() / "real", "/var/opt/tarvik\n");
+    fs::permissions(dir.Path() / "real", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink(dir.Path() / "real", dir.Path() / "tarvik.datadir");
+    std::string szBytes;
+    EXPECT_TRUE(ReadTrustedFile(dir.Wide("real"), dir.Wide("program"), szBytes));
     EXPECT_FALSE(ReadTrustedFile(dir.Wide("tarvik.datadir"), dir.Wide("program"), szBytes));
 }

@@ -1,5 +1,5 @@
-// The run-time library loader of the Linux backend: Windows names mapped to shared objects, and
-// the name of a missing one in the error text.
+// The run-time library loader of the Linux backend on the PDF library of the build: Windows names
+// mapped to shared objects, and the name of a missing one in the error text.
 #include <gtest/gtest.h>
 
 #include "platform/Library.h"
@@ -9,6 +9,24 @@
 
 namespace
 {
+
+TEST(Library, LoadsResolvesAndFrees)
+{
+    // The test does not lie in bin/; the library search path names it.
+    CIsolatedEnvironment environment;
+    environment.Set("TARVIK_LIBRARY_PATH", "/nonexistent:" TARVIK_BIN_DIR);
+    for (const std::wstring& szName :
+         {std::wstring(L"QuickPDFDLL0723.dll"), std::wstring(L"" TARVIK_BIN_DIR "/QuickPDFDLL0723.dll")})
+    {
+        platform::HMODULE hModule = platform::LoadLibrary(szName);
+        ASSERT_NE(nullptr, hModule) << platform::LastLibraryErrorText();
+        EXPECT_NE(nullptr, platform::GetProcAddress(hModule, "QuickPDFDAOpenFile"));
+        EXPECT_EQ(nullptr, platform::GetProcAddress(hModule, "QuickPDFNoSuchEntry"));
+        EXPECT_EQ(platform::kErrorProcNotFound, platform::GetLastError());
+        EXPECT_NE(std::wstring::npos, platform::LastLibraryErrorText().find(L"QuickPDFNoSuchEntry"));
+        EXPECT_TRUE(platform::FreeLibrary(hModule));
+    }
+}
 
 TEST(Library, MapsWindowsNamesToSharedObjects)
 {

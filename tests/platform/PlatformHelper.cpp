@@ -5,18 +5,23 @@
 //   race-mutex NAME FILE COUNT  COUNT times: take the mutex, add 1 to the number in FILE, release
 //   set-event NAME DELAYMS OUT  after DELAYMS, write the monotonic time in ns to OUT, set the event
 //   exit-mutex NAME             take and release the mutex from a static destructor while exiting
+//   sleep NAME MS               sleep MS milliseconds, then exit with code 0 (NAME is not used)
+//   exit NAME CODE              exit at once with CODE (NAME is not used)
+//   args NAME OUT               write this process's arguments as the system hands them over to OUT,
+//                               UTF-8, one a line (NAME is not used)
+// Only the platform layer and the standard library: the same program serves every backend.
+#include "platform/Encoding.h"
 #include "platform/KernelObjects.h"
+#include "platform/Process.h"
 #include "platform/SysError.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
+#include <vector>
 
 using namespace platform;
 
@@ -68,7 +73,7 @@ struct SAtExit
 {
     for (;;)
     {
-        ::pause();
+        std::this_thread::sleep_for(std::chrono::hours(1));
     }
 }
 
@@ -140,9 +145,10 @@ int main(int argc, char** argv)
             return 3;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[3])));
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        WriteText(argv[4], std::to_string(static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec));
+        // The steady clock is the monotonic clock the suites read (CLOCK_MONOTONIC).
+        const auto nNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        WriteText(argv[4], std::to_string(static_cast<long long>(nNow.count())));
         SetEventObject(h);
         CloseHandleObject(h);
         return 0;
@@ -154,6 +160,35 @@ int main(int argc, char** argv)
         WaitForSingleObject(h, kInfinite);
         ReleaseMutexObject(h);
         g_atExit.szName = szName;
+        return 0;
+    }
+    if (szCommand == "sleep" && argc == 4)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[3])));
+        return 0;
+    }
+    if (szCommand == "exit" && argc == 4)
+    {
+        return std::atoi(argv[3]);
+    }
+    if (szCommand == "args" && argc >= 4)
+    {
+        std::vector<std::wstring> args;
+        if (!GetOwnArguments(args))
+        {
+            return 3;
+        }
+        std::string szText;
+        for (const std::wstring& szArg : args)
+        {
+            std::string szBytes;
+            if (!WideToMultiByte(kCodePageUtf8, szArg, szBytes))
+            {
+                return 3;
+            }
+            szText += szBytes + "\n";
+        }
+        WriteText(argv[3], szText);
         return 0;
     }
     return 2;

@@ -1,6 +1,8 @@
 // Environment variables of an isolated test.
 #include "tests/support/CIsolatedEnvironment.h"
 
+#include "tests/support/TestFiles.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -8,8 +10,8 @@ CIsolatedEnvironment::CIsolatedEnvironment(unsigned nFlags) : m_directory("env")
 {
     std::filesystem::create_directories(ObjectsDir());
     std::filesystem::create_directories(RegistryDir());
-    Set("TARVIK_OBJECTS_DIR", ObjectsDir().c_str());
-    Set("TARVIK_REGISTRY_DIR", RegistryDir().c_str());
+    Set("TARVIK_OBJECTS_DIR", ObjectsDir().string().c_str());
+    Set("TARVIK_REGISTRY_DIR", RegistryDir().string().c_str());
     if (nFlags & kPdfLibrary)
         Set("TARVIK_LIBRARY_PATH", TARVIK_BIN_DIR);
     if (nFlags & kHeadless)
@@ -20,10 +22,7 @@ CIsolatedEnvironment::~CIsolatedEnvironment()
 {
     for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
     {
-        if (it->second)
-            ::setenv(it->first.c_str(), it->second->c_str(), 1);
-        else
-            ::unsetenv(it->first.c_str());
+        tests::SetVariable(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
     }
 }
 
@@ -35,14 +34,11 @@ void CIsolatedEnvironment::Set(const char* szName, const char* szValue)
         const char* szOld = std::getenv(szName);
         m_saved.emplace_back(szName, szOld ? std::optional<std::string>(szOld) : std::nullopt);
     }
-    if (szValue)
-        ::setenv(szName, szValue, 1);
-    else
-        ::unsetenv(szName);
+    tests::SetVariable(szName, szValue);
 }
 
 void AnnounceDisplayForScriptedPresenter()
 {
-    ::unsetenv("TARVIK_HEADLESS");
-    ::setenv("DISPLAY", "tarvik-test:0", 1);
+    tests::SetVariable("TARVIK_HEADLESS", nullptr);
+    tests::SetVariable("DISPLAY", "tarvik-test:0");
 }

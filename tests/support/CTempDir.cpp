@@ -1,9 +1,6 @@
-// A temporary directory that goes with its owner.
+// A temporary directory that goes with its owner: the parts common to every system.
 #include "tests/support/CTempDir.h"
 
-#include "platform/FileSystem.h"
-
-#include <cstdlib>
 #include <stdexcept>
 #include <system_error>
 
@@ -11,11 +8,11 @@ namespace fs = std::filesystem;
 
 CTempDir::CTempDir(const std::string& szPrefix, const fs::path& base)
 {
-    std::string szTemplate =
-        ((base.empty() ? fs::temp_directory_path() : base) / ("tarvik-" + szPrefix + "-XXXXXX")).string();
-    if (::mkdtemp(szTemplate.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary directory from " + szTemplate);
-    m_path = szTemplate;
+    const fs::path parent = base.empty() ? fs::temp_directory_path() : base;
+    m_path = MakeUnique(parent, "tarvik-" + szPrefix + "-");
+    if (m_path.empty())
+        throw std::runtime_error("cannot make a temporary directory tarvik-" + szPrefix + "-* in " +
+                                 parent.string());
 }
 
 CTempDir::~CTempDir()
@@ -35,10 +32,4 @@ CTempDir::~CTempDir()
 std::string CTempDir::Native(const std::string& szName) const
 {
     return (szName.empty() ? m_path : m_path / szName).string();
-}
-
-std::wstring CTempDir::Wide(const std::string& szName) const
-{
-    // The platform's conversion keeps names that are not UTF-8 (std::filesystem would throw).
-    return platform::WidePath(Native(szName));
 }

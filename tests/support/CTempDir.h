@@ -17,11 +17,16 @@ public:
     CTempDir& operator=(const CTempDir&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    // An entry of the directory (the directory itself for an empty name), as native text and as
-    // wide text with '/' separators.
+    // An entry of the directory (the directory itself for an empty name), as native text (UTF-8
+    // on Windows) and as wide text. On Linux the wide text keeps the '/' separators; on Windows it
+    // is the path as std::filesystem forms it (backslash separators).
     std::string Native(const std::string& szName = std::string()) const;
     std::wstring Wide(const std::string& szName = std::string()) const;
 
 private:
+    // Makes a new directory named szStem plus six characters in parent (CTempDir_<system>.cpp);
+    // its path, or empty when none could be made.
+    static std::filesystem::path MakeUnique(const std::filesystem::path& parent, const std::string& szStem);
+
     std::filesystem::path m_path;
 };

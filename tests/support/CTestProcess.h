@@ -1,6 +1,14 @@
 // A child process of a test: started from an argument list (no shell unless asked for), with its
 // output to a file or a pipe, its own working directory and extra variables; waited for, signalled
 // or killed. The destructor kills and reaps a child that is still running. One thread only.
+// CTestProcess.cpp holds the portable part, CTestProcess_posix.cpp (posix_spawn) and
+// CTestProcess_win.cpp (CreateProcessW) the rest.
+//
+// Windows has no signals. There Signal ends the child at once with TerminateProcess (exit code
+// 128 + the signal's number, so no handler of the child runs: a SIGTERM gives it no chance to
+// tidy up), and Wait reports -1000 - the signal for such a child, as on Linux. Shell runs the
+// command through cmd.exe instead of /bin/sh, m_bQuietErrors sends standard error to NUL, and
+// MemoryKiB reads the working set (VmRSS) or its peak (VmHWM).
 //
 //     CTestProcess probe;
 //     ASSERT_TRUE(probe.Start({TARVIK_INI_PROBE, "read"}, {.m_bPipeOutput = true}));
@@ -35,19 +43,21 @@ public:
     CTestProcess(const CTestProcess&) = delete;
     CTestProcess& operator=(const CTestProcess&) = delete;
 
-    // Starts the program; a first argument without '/' is looked up on PATH. False (see Error) when
-    // it could not be started.
+    // Starts the program; a first argument without '/' is looked up on PATH (on Windows, where
+    // CreateProcessW looks: the program's folder, the working folder, the system and PATH). False (see Error)
+    // when it could not be started.
     bool Start(const std::vector<std::string>& args, const SOptions& options = SOptions());
 
-    // The next line of piped output without its line end; false when none came within nTimeoutMs or
-    // the output ended.
+    // The next line of piped output without its line end (LF or CR LF); false when none came within
+    // nTimeoutMs or the output ended.
     bool ReadLine(int nTimeoutMs, std::string& szLine);
     // The rest of the piped output, up to its end.
     std::string ReadAll();
 
-    // Sends the signal; Kill sends SIGKILL.
+    // Sends the signal (on Windows: ends the child, see above); Kill sends SIGKILL (9).
     void Signal(int nSignal);
     void Kill();
+    static constexpr int kKillSignal = 9;
     // Waits for the end: the exit code, -1000 - the signal that ended it, or -1 when none was running.
     int Wait();
     // As Wait, but false when the child is still running after nTimeoutMs.
@@ -66,17 +76,25 @@ public:
 
     // Runs the program to its end: the result of Wait, or -1 when it could not be started.
     static int Run(const std::vector<std::string>& args, const SOptions& options = SOptions());
-    // Runs a command line through /bin/sh to its end; the result of Wait.
+    // Runs a command line through /bin/sh (Windows: cmd.exe /c) to its end; the result of Wait.
     static int Shell(const std::string& szCommand);
     // Runs the program to its end and returns its standard output (standard error is dropped);
     // *pnResult, when given, gets the result of Wait.
     static std::string Output(const std::vector<std::string>& args, int* pnResult = nullptr);
 
 private:
-    static int Decode(int nStatus);
+    // Appends to m_szPending what the output pipe delivers within nTimeoutMs (negative: waits for
+    // data without limit); false at the time-out, at the end of the output, or without a pipe.
+    bool ReadSome(int nTimeoutMs);
+    // Closes the output pipe.
+    void CloseOutput();
 
     int m_nPid = -1;
-    int m_hOutput = -1;
+    int m_hOutput = -1;            // Linux: the pipe's descriptor
+    void* m_hProcess = nullptr;    // Windows: the child's process handle
+    void* m_hOutputPipe = nullptr; // Windows: the pipe's read end
+    int m_nSignalSent = 0;         // Windows: the signal that Signal ended the child with
+    bool m_bShellCommand = false;  // Windows: the last argument goes to cmd.exe as it stands
     std::string m_szPending;
     std::string m_szError;
 };

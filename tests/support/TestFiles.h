@@ -1,6 +1,6 @@
 // Small helpers shared by the tests and benchmarks that drive real files and programs: whole-file
 // reads and writes, the UTF-16LE form of an INI text as tarvik.ini is stored, waiting for a
-// condition with a deadline, and a one-page PDF made by Ghostscript.
+// condition with a deadline, setting variables, and a one-page PDF made by Ghostscript.
 #pragma once
 
 #include <chrono>
@@ -37,6 +37,10 @@ std::vector<std::wstring> Utf16Lines(const std::string& szBytes);
 // asked once more at the deadline.
 bool WaitUntil(const std::function<bool()>& ready,
                std::chrono::steady_clock::duration timeout = std::chrono::seconds(60));
+
+// Sets the variable of this process (nullptr removes it) where both std::getenv and the system's
+// own environment (what a child inherits, GetEnvironmentVariableW on Windows) see it.
+void SetVariable(const char* szName, const char* szValue);
 
 // Writes a one-page PDF showing szText with Ghostscript; true when gs succeeded.
 bool MakeOnePagePdf(const std::filesystem::path& path, const std::string& szText = "Page");
