@@ -136,7 +136,8 @@ TEST_F(CrashDumpTest, TheDumpNamesTheFaultingThreadItsExceptionAndTheModule)
 
 TEST_F(CrashDumpTest, TheDumpAndItsFolderAreTheUsersAlone)
 {
-    TARVIK_SKIP_UNDER_WINE("Wine keeps no access list of a file: it reads back a default one");
+    TARVIK_SKIP_UNDER_WINE(
+        "Wine keeps no access list of a file: it reads back one made up from the Unix mode bits");
     SetDumpType(L"0");
     ASSERT_EQ(Start({"null"}).Wait(), kEndedByAccessViolation);
     const std::vector<fs::path> dumps = Dumps();
