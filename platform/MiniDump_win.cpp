@@ -241,8 +241,12 @@ bool ReadMachineValueAtCrash(const char* const* ppKeyPath, size_t nParts, const 
             szTypeLine = std::strncmp(s_text, "#type=", 6) == 0 ? "#type=REG_SZ\n" : "";
         }
     }
-    else if (nType == REG_DWORD && nData == sizeof(DWORD))
+    else if (nType == REG_DWORD)
     {
+        if (nData != sizeof(DWORD))
+        {
+            return false; // a number of the wrong size is no number
+        }
         DWORD nNumber = 0;
         std::memcpy(&nNumber, s_data, sizeof(nNumber));
         char digits[16];

@@ -155,3 +155,25 @@ TEST_F(CrashDumpTest, TheDumpAndItsFolderAreTheUsersAlone)
 }
 
 } // namespace
+
+namespace
+{
+
+// A symbolic link in place of the dumps folder is not followed: no dump is written where it points.
+TEST_F(CrashDumpTest, ALinkInPlaceOfTheDumpsFolderIsNotFollowed)
+{
+    TARVIK_SKIP_UNDER_WINE(
+        "Wine makes no symbolic links: CreateSymbolicLinkW reports success and makes none");
+    const fs::path elsewhere = m_dir / "elsewhere";
+    fs::create_directories(elsewhere);
+    if (!::CreateSymbolicLinkW((m_dir / "dumps").wstring().c_str(), elsewhere.wstring().c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+        GTEST_SKIP() << "this account may not make symbolic links (error " << ::GetLastError() << ")";
+    SetDumpType(L"0");
+    ASSERT_EQ(Start({"null"}).Wait(), kEndedByAccessViolation);
+    EXPECT_TRUE(tests::ListDirectory(elsewhere).empty());
+    EXPECT_NE(::GetFileAttributesW((m_dir / "dumps").wstring().c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u)
+        << "the link is left as it is";
+}
+
+} // namespace
