@@ -3,19 +3,25 @@
 #include "platform/Encoding.h"
 
 #include "platform/FileSystem.h"
-#include "platform/SysError.h"
 #include "platform/FileSystem_posix.h"
-
+#include "platform/SysError.h"
 
 namespace platform
 {
+
+// The system's side (Encoding_posix.cpp, Encoding_win.cpp): the code page that "ANSI" stands for,
+// and the conversions of the code pages other than UTF-8 and Latin-1 that the system knows (false
+// with the last error set, as the two functions below).
+uint32_t AnsiCodePage();
+bool SystemMultiByteToWide(uint32_t nCodePage, const std::string& szBytes, std::wstring& szWide);
+bool SystemWideToMultiByte(uint32_t nCodePage, const std::wstring& szWide, std::string& szBytes);
 
 namespace
 {
 
 bool IsLatin1Page(uint32_t nCodePage)
 {
-    return nCodePage == kCodePageLatin1 || nCodePage == kCodePageAnsi;
+    return nCodePage == kCodePageLatin1;
 }
 
 // Decodes UTF-8. Strict: no overlong forms, no encoded surrogates, nothing above U+10FFFF, else
@@ -152,6 +158,10 @@ bool EncodeUtf8(const std::wstring& szWide, std::string& szBytes, bool bLenient)
 bool MultiByteToWide(uint32_t nCodePage, const std::string& szBytes, std::wstring& szWide)
 {
     szWide.clear();
+    if (nCodePage == kCodePageAnsi)
+    {
+        nCodePage = AnsiCodePage();
+    }
     if (nCodePage == kCodePageUtf8)
     {
         if (!DecodeUtf8(szBytes, szWide, false))
@@ -171,13 +181,16 @@ bool MultiByteToWide(uint32_t nCodePage, const std::string& szBytes, std::wstrin
         }
         return true;
     }
-    SetLastError(kErrorInvalidParameter);
-    return false;
+    return SystemMultiByteToWide(nCodePage, szBytes, szWide);
 }
 
 bool WideToMultiByte(uint32_t nCodePage, const std::wstring& szWide, std::string& szBytes)
 {
     szBytes.clear();
+    if (nCodePage == kCodePageAnsi)
+    {
+        nCodePage = AnsiCodePage();
+    }
     if (nCodePage == kCodePageUtf8)
     {
         if (!EncodeUtf8(szWide, szBytes, false))
@@ -203,8 +216,7 @@ bool WideToMultiByte(uint32_t nCodePage, const std::wstring& szWide, std::string
         }
         return true;
     }
-    SetLastError(kErrorInvalidParameter);
-    return false;
+    return SystemWideToMultiByte(nCodePage, szWide, szBytes);
 }
 
 // Paths: a file name that is not valid UTF-8 keeps each stray byte as a lone low surrogate, so that

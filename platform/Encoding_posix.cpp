@@ -1,5 +1,8 @@
-// Case mapping of UTF-16 units through the C library's Unicode locale.
+// Case mapping of UTF-16 units through the C library's Unicode locale; "ANSI" is Latin-1, and no
+// other code page is known.
 #include "platform/Encoding.h"
+
+#include "platform/SysError.h"
 
 #include <cwctype>
 #include <locale.h>
@@ -12,7 +15,8 @@ namespace
 
 locale_t UnicodeLocale()
 {
-    static const locale_t loc = [] {
+    static const locale_t loc = []
+    {
         locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
         if (l == static_cast<locale_t>(0))
         {
@@ -49,6 +53,25 @@ wchar_t ToUpperChar(wchar_t ch)
         return static_cast<wchar_t>(u - 32);
     }
     return ch;
+}
+
+uint32_t AnsiCodePage()
+{
+    return kCodePageLatin1;
+}
+
+bool SystemMultiByteToWide(uint32_t /*nCodePage*/, const std::string& /*szBytes*/, std::wstring& szWide)
+{
+    szWide.clear();
+    SetLastError(kErrorInvalidParameter);
+    return false;
+}
+
+bool SystemWideToMultiByte(uint32_t /*nCodePage*/, const std::wstring& /*szWide*/, std::string& szBytes)
+{
+    szBytes.clear();
+    SetLastError(kErrorInvalidParameter);
+    return false;
 }
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/FindFile.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystem_win.h"
 #include "platform/SysError.h"
 #include "platform/WildcardPattern.h"
 #include "platform/Windows_win.h"
@@ -18,47 +19,22 @@ namespace platform
 namespace
 {
 
-SFileTime ToFileTime(const FILETIME& ft)
-{
-    SFileTime result;
-    result.dwLowDateTime = ft.dwLowDateTime;
-    result.dwHighDateTime = ft.dwHighDateTime;
-    return result;
-}
-
-// Describes what szPath names now, links followed; a dangling link describes itself. False when
-// the entry is gone.
-bool DescribePath(const std::wstring& szPath, bool bReparsePoint, SFindData& found)
+// Describes what szPath names now: a plain entry with one query by path; a reparse point by what it
+// points to (a dangling link describes itself). False when the entry is gone.
+bool DescribeEntry(const std::wstring& szPath, bool bReparsePoint, SFindData& found)
 {
     if (bReparsePoint)
-    {
-        const HANDLE hTarget = ::CreateFileW(szPath.c_str(), FILE_READ_ATTRIBUTES,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (hTarget != INVALID_HANDLE_VALUE)
-        {
-            BY_HANDLE_FILE_INFORMATION data{};
-            const bool bResult = ::GetFileInformationByHandle(hTarget, &data) != FALSE;
-            ::CloseHandle(hTarget);
-            if (bResult)
-            {
-                found.nAttributes = data.dwFileAttributes;
-                found.nSize = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-                found.ftCreation = ToFileTime(data.ftCreationTime);
-                found.ftLastWrite = ToFileTime(data.ftLastWriteTime);
-                found.ftLastAccess = ToFileTime(data.ftLastAccessTime);
-                return true;
-            }
-        }
-    }
+        return DescribeWin32Path(szPath, found);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(szPath.c_str(), GetFileExInfoStandard, &data))
         return false;
     found.nAttributes = data.dwFileAttributes;
-    found.nSize = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    found.ftCreation = ToFileTime(data.ftCreationTime);
-    found.ftLastWrite = ToFileTime(data.ftLastWriteTime);
-    found.ftLastAccess = ToFileTime(data.ftLastAccessTime);
+    found.nSize = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                      ? 0
+                      : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    found.ftCreation = FromFileTime(data.ftCreationTime);
+    found.ftLastWrite = FromFileTime(data.ftLastWriteTime);
+    found.ftLastAccess = FromFileTime(data.ftLastAccessTime);
     return true;
 }
 
@@ -104,11 +80,12 @@ bool CFindFile::First(const std::wstring& szPattern, SFindData& data)
         return false;
     }
     auto pState = std::make_unique<SState>();
-    pState->szDirectory = nSlash == std::wstring::npos ? std::wstring() : szPattern.substr(0, nSlash + 1);
+    pState->szDirectory =
+        nSlash == std::wstring::npos ? std::wstring() : Win32Path(szPattern.substr(0, nSlash + 1));
     if (szName.find_first_of(L"*?") != std::wstring::npos)
         pState->pattern.emplace(szName);
     // No short names asked for, and large reads of the directory.
-    pState->hFind = ::FindFirstFileExW(szPattern.c_str(), FindExInfoBasic, &pState->pending,
+    pState->hFind = ::FindFirstFileExW(Win32Path(szPattern).c_str(), FindExInfoBasic, &pState->pending,
                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (pState->hFind == INVALID_HANDLE_VALUE)
     {
@@ -162,7 +139,7 @@ bool CFindFile::Next(SFindData& data)
         bool bDirectory = (raw.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (bReparsePoint)
         {
-            if (!DescribePath(szPath, true, found))
+            if (!DescribeEntry(szPath, true, found))
                 continue;
             bDescribed = true;
             bDirectory = (found.nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
@@ -171,7 +148,7 @@ bool CFindFile::Next(SFindData& data)
         if (!WantsEntry(szName, bDirectory))
             continue;
         // An entry removed since the system read it is skipped.
-        if (!bDescribed && !DescribePath(szPath, false, found))
+        if (!bDescribed && !DescribeEntry(szPath, false, found))
             continue;
         found.szName = std::move(szName);
         data = std::move(found);

@@ -1,4 +1,4 @@
-// The run-time library loader on Windows: LoadLibraryW/LoadLibraryExW, GetProcAddress and
+// The run-time library loader on Windows: LoadLibraryExW, GetProcAddress and
 // FreeLibrary, with the system's message and the name that failed kept as the thread's error text.
 #include "platform/Library.h"
 
@@ -36,8 +36,10 @@ void RecordError(const std::wstring& szName)
 } // namespace
 
 // A name with a folder is loaded from there, its own dependencies looked for beside it
-// (LOAD_WITH_ALTERED_SEARCH_PATH); a bare name takes the system's search order, which starts at the
-// executable's folder. No "cannot find" or "not ready" dialog may wait for a person meanwhile.
+// (LOAD_WITH_ALTERED_SEARCH_PATH). A bare name is looked for beside the executable, then in the
+// system folder (LOAD_LIBRARY_SEARCH_DEFAULT_DIRS): never in the current directory or the folders of
+// PATH, where anyone who can write there could plant a library of that name. No "cannot find" or
+// "not ready" dialog may wait for a person meanwhile.
 HMODULE LoadLibrary(const std::wstring& szName)
 {
     std::wstring szPath(szName);
@@ -45,10 +47,10 @@ HMODULE LoadLibrary(const std::wstring& szName)
     DWORD nOldMode = 0;
     const bool bModeSet =
         ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &nOldMode) != FALSE;
-    const bool bHasFolder = szPath.find(L'\\') != std::wstring::npos;
-    const ::HMODULE hModule = bHasFolder
-                                  ? ::LoadLibraryExW(szPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)
-                                  : ::LoadLibraryW(szPath.c_str());
+    const bool bHasFolder = szPath.find_first_of(L"\\:") != std::wstring::npos;
+    const ::HMODULE hModule =
+        ::LoadLibraryExW(szPath.c_str(), nullptr,
+                         bHasFolder ? LOAD_WITH_ALTERED_SEARCH_PATH : LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     const DWORD nError = ::GetLastError();
     if (bModeSet)
     {

@@ -11,6 +11,7 @@
 // the working directory first, which drops the RootDirectory.
 #include "platform/OpenDirectory.h"
 
+#include "platform/FileSystem_win.h"
 #include "platform/SysError.h"
 #include "platform/Windows_win.h"
 
@@ -74,13 +75,6 @@ bool FailStatus(NTSTATUS nStatus)
     const SNtApi& api = NtApi();
     SetLastError(api.pfnStatusToDosError != nullptr ? static_cast<uint32_t>(api.pfnStatusToDosError(nStatus))
                                                     : static_cast<uint32_t>(kErrorGenFailure));
-    return false;
-}
-
-// Sets the last error from the Win32 one; false for the caller to return.
-bool FailWin32()
-{
-    SetLastError(::GetLastError());
     return false;
 }
 
@@ -179,24 +173,9 @@ bool DeleteByHandle(HANDLE hEntry)
     return FailWin32();
 }
 
-SFileTime ToFileTime(const FILETIME& ft)
-{
-    SFileTime result;
-    result.dwLowDateTime = ft.dwLowDateTime;
-    result.dwHighDateTime = ft.dwHighDateTime;
-    return result;
-}
-
-// Whether a reparse tag stands for another name (a symbolic link, a junction): such an entry is a
-// link. Other reparse points (deduplicated or cloud files) are their plain kind.
-bool IsLinkTag(DWORD nTag)
-{
-    return (nTag & 0x20000000u) != 0; // IsReparseTagNameSurrogate
-}
-
 EFileKind KindOf(DWORD nAttributes, DWORD nReparseTag)
 {
-    if ((nAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(nReparseTag))
+    if (IsLinkReparseTag(nAttributes, nReparseTag))
         return EFileKind::SymbolicLink;
     if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return EFileKind::Directory;
@@ -206,7 +185,7 @@ EFileKind KindOf(DWORD nAttributes, DWORD nReparseTag)
 }
 
 // Describes the entry open as hEntry.
-bool DescribeHandle(HANDLE hEntry, SEntryInfo& info)
+bool DescribeEntry(HANDLE hEntry, SEntryInfo& info)
 {
     BY_HANDLE_FILE_INFORMATION data{};
     if (!::GetFileInformationByHandle(hEntry, &data))
@@ -223,9 +202,9 @@ bool DescribeHandle(HANDLE hEntry, SEntryInfo& info)
                      : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     info.nLinks = data.nNumberOfLinks;
     info.bReadOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-    info.ftLastWrite = ToFileTime(data.ftLastWriteTime);
-    info.ftCreation = ToFileTime(data.ftCreationTime);
-    info.ftLastAccess = ToFileTime(data.ftLastAccessTime);
+    info.ftLastWrite = FromFileTime(data.ftLastWriteTime);
+    info.ftCreation = FromFileTime(data.ftCreationTime);
+    info.ftLastAccess = FromFileTime(data.ftLastAccessTime);
     return true;
 }
 
@@ -433,8 +412,8 @@ bool COpenDirectory::Open(const std::wstring& szPath)
         SetLastError(kErrorPathNotFound);
         return false;
     }
-    const HANDLE hFolder = ::CreateFileW(szPath.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE hFolder = ::CreateFileW(Win32Path(szPath).c_str(), kFolderAccess, kShareAll, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (hFolder == INVALID_HANDLE_VALUE)
     {
         const DWORD nError = ::GetLastError();
@@ -478,7 +457,7 @@ bool COpenDirectory::OpenChild(const COpenDirectory& parent, const std::wstring&
         if (OpenRelative(AsHandle(parent.m_nHandle), szName, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0,
                          &hEntry) >= 0)
         {
-            const bool bLink = DescribeHandle(hEntry, info) && info.eKind == EFileKind::SymbolicLink;
+            const bool bLink = DescribeEntry(hEntry, info) && info.eKind == EFileKind::SymbolicLink;
             ::CloseHandle(hEntry);
             if (bLink)
             {
@@ -497,7 +476,7 @@ bool COpenDirectory::OpenChild(const COpenDirectory& parent, const std::wstring&
         return false;
     }
     // Opened as itself: a link to a folder (or a junction) is refused, whatever it points to.
-    if (!DescribeHandle(hChild, info) || info.eKind != EFileKind::Directory)
+    if (!DescribeEntry(hChild, info) || info.eKind != EFileKind::Directory)
     {
         const uint32_t nError = info.eKind == EFileKind::SymbolicLink ? kErrorCantResolveFilename
                                 : info.eKind == EFileKind::Missing    ? GetLastError()
@@ -584,7 +563,7 @@ bool COpenDirectory::Describe(const std::wstring& szName, SEntryInfo& info) cons
         OpenRelative(AsHandle(m_nHandle), szName, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, &hEntry);
     if (nStatus < 0)
         return FailStatus(nStatus);
-    const bool bResult = DescribeHandle(hEntry, info);
+    const bool bResult = DescribeEntry(hEntry, info);
     ::CloseHandle(hEntry);
     if (!bResult)
         info = SEntryInfo();
@@ -604,7 +583,7 @@ bool COpenDirectory::OpenFile(const std::wstring& szName, uint32_t nMaxLinks, CO
                                           FILE_SEQUENTIAL_ONLY, &hFile);
     if (nStatus < 0)
         return FailStatus(nStatus);
-    if (!DescribeHandle(hFile, file.m_info))
+    if (!DescribeEntry(hFile, file.m_info))
     {
         const uint32_t nError = GetLastError();
         ::CloseHandle(hFile);
@@ -665,7 +644,7 @@ bool COpenDirectory::DeleteEntry(const std::wstring& szName) const
         return FailStatus(nStatus);
     // The check and the deletion act on the same handle, so nothing can be swapped in between.
     SEntryInfo info;
-    bool bResult = DescribeHandle(hEntry, info);
+    bool bResult = DescribeEntry(hEntry, info);
     if (bResult && info.eKind == EFileKind::Directory)
     {
         SetLastError(kErrorAccessDenied);

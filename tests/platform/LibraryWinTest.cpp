@@ -1,9 +1,10 @@
 // The run-time library loader on Windows, on a library every Windows has (version.dll of the system
-// folder): bare names take the system's search order, paths may use either slash, and failures name
-// what was missing.
+// folder): bare names are looked for beside the program and in the system folder only, paths may
+// use either slash, and failures name what was missing.
 #include "platform/Library.h"
 #include "platform/SysError.h"
 #include "platform/Windows_win.h"
+#include "tests/support/CTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,24 @@ TEST(LibraryWinTest, SystemLibraryLoadsResolvesAndFrees)
         EXPECT_EQ(0u, platform::LastLibraryErrorText().find(L"TarvikNoSuchEntry: "));
         EXPECT_TRUE(platform::FreeLibrary(hModule));
     }
+}
+
+TEST(LibraryWinTest, BareNamesAreNotLookedForInTheCurrentDirectory)
+{
+    CTempDir dir;
+    const std::wstring szPlanted = dir.Wide("TarvikPlanted.dll");
+    ASSERT_TRUE(::CopyFileW((SystemFolder() + L"\\version.dll").c_str(), szPlanted.c_str(), FALSE));
+    wchar_t szBefore[MAX_PATH] = {};
+    ASSERT_NE(::GetCurrentDirectoryW(MAX_PATH, szBefore), 0u);
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Wide().c_str()));
+    platform::HMODULE hPlanted = platform::LoadLibrary(L"TarvikPlanted.dll");
+    const uint32_t nError = platform::GetLastError();
+    platform::HMODULE hNamed = platform::LoadLibrary(szPlanted);
+    ::SetCurrentDirectoryW(szBefore);
+    EXPECT_EQ(nullptr, hPlanted);
+    EXPECT_EQ(platform::kErrorModNotFound, nError);
+    ASSERT_NE(nullptr, hNamed) << "by its path it loads";
+    EXPECT_TRUE(platform::FreeLibrary(hNamed));
 }
 
 TEST(LibraryWinTest, MissingLibraryFailsWithItsName)

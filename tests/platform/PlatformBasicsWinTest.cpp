@@ -3,6 +3,7 @@
 // output survives text without a UTF-8 form, and message boxes never wait when no one can answer.
 #include "platform/Clock.h"
 #include "platform/DebugOutput.h"
+#include "platform/Encoding.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageBox_win.h"
 #include "platform/SysError.h"
@@ -75,6 +76,27 @@ TEST(ClockWinTest, LocalFileTimesFollowTheLocalClockAndKeepTheirPrecision)
     const uint64_t nClock = (static_cast<uint64_t>(ftClock.dwHighDateTime) << 32) | ftClock.dwLowDateTime;
     const int64_t nApart = static_cast<int64_t>(nClock - FileTimeToU64(ftLocal));
     EXPECT_LT(nApart < 0 ? -nApart : nApart, 50000000) << "the local clock and the converted time agree";
+}
+
+TEST(EncodingWinTest, AnsiIsTheSystemsCodePageAndOthersAreConvertedExactly)
+{
+    std::string szBytes;
+    std::wstring szWide;
+    ASSERT_TRUE(WideToMultiByte(1252, L"\x20AC\xE4", szBytes));
+    EXPECT_EQ(szBytes, "\x80\xE4");
+    ASSERT_TRUE(MultiByteToWide(1253, "\xE1\xC1", szWide));
+    EXPECT_EQ(szWide, L"\x3B1\x391");
+    platform::SetLastError(0);
+    EXPECT_FALSE(WideToMultiByte(1252, L"\x3B1", szBytes)) << "no best-fit 'a' for an alpha";
+    EXPECT_EQ(platform::GetLastError(), kErrorNoUnicodeTranslation);
+    EXPECT_TRUE(szBytes.empty());
+
+    const std::wstring szSample = L"K\xE4se";
+    std::string szAnsi;
+    std::string szExplicit;
+    ASSERT_TRUE(WideToMultiByte(kCodePageAnsi, szSample, szAnsi));
+    ASSERT_TRUE(WideToMultiByte(::GetACP(), szSample, szExplicit));
+    EXPECT_EQ(szAnsi, szExplicit);
 }
 
 TEST(DebugOutputWinTest, TextWithoutAUtf8FormStillGivesItsLine)

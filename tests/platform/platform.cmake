@@ -36,10 +36,6 @@ tarvik_add_platform_test(test_library Library)
 if(TARGET QuickPDFDLL0723)
   add_dependencies(test_library QuickPDFDLL0723)
 endif()
-foreach(t test_platform_kernel_objects test_platform_process test_platform_other_processes)
-  add_dependencies(${t} tarvik_platform_helper)
-  target_compile_definitions(${t} PRIVATE TARVIK_PLATFORM_HELPER="$<TARGET_FILE:tarvik_platform_helper>")
-endforeach()
 # The service account: the check, the switch from root, and the service program's own switch. The
 # switch tests may create the machine's
 # account "tarvik" for a moment, so it runs alone.
@@ -57,3 +53,13 @@ tarvik_add_platform_test(test_find_file_stream FindFile)
 tarvik_add_platform_test(test_open_directory OpenDirectory)
 # Other processes: finding, ending and waiting for them, and this process's own arguments.
 tarvik_add_platform_test(test_platform_other_processes OtherProcesses)
+# The suites that start the helper program.
+foreach(t test_platform_kernel_objects test_platform_process test_platform_other_processes)
+  add_dependencies(${t} tarvik_platform_helper)
+  target_compile_definitions(${t} PRIVATE TARVIK_PLATFORM_HELPER="$<TARGET_FILE:tarvik_platform_helper>")
+endforeach()
+# On Windows the named objects are the machine's (the Wine prefix's) own, with no folder per test to
+# keep suites apart: the suite that holds, kills and races for "Global\\tarvik.ini" runs alone.
+if(WIN32)
+  set_tests_properties(test_platform_kernel_objects PROPERTIES RUN_SERIAL TRUE)
+endif()
