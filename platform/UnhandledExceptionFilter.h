@@ -17,7 +17,8 @@ namespace platform
 {
 
 // What the filter is told of the fault: the signal, the faulting thread, and the system's own records
-// of the fault (on Linux the siginfo_t and ucontext_t of the handler; either may be null), which
+// of the fault (on Linux the siginfo_t and ucontext_t of the handler; on Windows the exception code in
+// place of the signal, the EXCEPTION_RECORD and the CONTEXT; either may be null), which
 // MiniDumpWriteDump takes as they are.
 struct SExceptionPointers
 {

@@ -1,6 +1,8 @@
 // A program that links the crash dump handler and dies on request:
 //   crash_probe null [<epoch ms>]  writes through a null pointer (at the given time, if any)
-//   crash_probe abort              calls abort()
+//   crash_probe abort              calls abort() (on Windows not a fault: the run-time library ends the
+//                                  process with exit code 3 and no exception)
+//   crash_probe illegal            executes an illegal instruction
 //   crash_probe wait               prints "ready" and waits to be killed
 // A second thread waits in a system call the whole time, so the dump has more than one thread.
 #include <chrono>
@@ -8,6 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#ifdef _WIN32
+#include "platform/Windows_win.h"
+#endif
 
 namespace
 {
@@ -25,15 +31,24 @@ __attribute__((noinline)) void CrashProbeAbort()
     std::abort();
 }
 
+__attribute__((noinline)) void CrashProbeIllegal()
+{
+    __builtin_trap();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf(stderr, "usage: crash_probe null [epoch-ms] | abort | wait\n");
+        std::fprintf(stderr, "usage: crash_probe null [epoch-ms] | abort | illegal | wait\n");
         return 2;
     }
+#ifdef _WIN32
+    // A fault ends the probe without the system's error report window.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+#endif
     std::thread(
         []
         {
@@ -54,6 +69,10 @@ int main(int argc, char** argv)
     else if (std::strcmp(argv[1], "abort") == 0)
     {
         CrashProbeAbort();
+    }
+    else if (std::strcmp(argv[1], "illegal") == 0)
+    {
+        CrashProbeIllegal();
     }
     else if (std::strcmp(argv[1], "wait") == 0)
     {
