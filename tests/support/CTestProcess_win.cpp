@@ -144,7 +144,8 @@ bool IsHostProgram(const std::string& szProgram)
         return false;
     char magic[2] = {};
     std::ifstream file(std::filesystem::path(szProgram), std::ios::binary);
-    return !(file.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z');
+    // A program that is not there is left to CreateProcessW, which says so.
+    return file.read(magic, 2) && !(magic[0] == 'M' && magic[1] == 'Z');
 }
 
 // A word for /bin/sh.

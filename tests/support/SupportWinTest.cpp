@@ -84,6 +84,7 @@ TEST(CTestProcessTest, LinuxProgramsUnderWine)
     if (!RunningUnderWine())
         GTEST_SKIP() << "only Wine starts Linux programs";
     EXPECT_EQ(CTestProcess::Run({"/bin/sh", "-c", "exit 5"}), 5);
+    EXPECT_EQ(CTestProcess::Run({"/usr/bin/tarvik-no-such-program"}), -1);
     EXPECT_EQ(CTestProcess::Output({"/bin/sh", "-c", "echo out; echo err >&2"}), "out\n");
 
     CTempDir dir("host");
