@@ -187,6 +187,34 @@ TEST(AppendFileWinTest, WritersShareTheFileAndTheLockStopsOnlyLockers)
     EXPECT_EQ(platform::GetLastError(), kErrorAccessDenied);
 }
 
+TEST(AppendFileWinTest, AppendsOfConcurrentHandlesNeverOverlap)
+{
+    TARVIK_SKIP_UNDER_WINE("a FILE_APPEND_DATA write goes to the end of file read before it (fstat, then "
+                           "pwrite), so appends through concurrent handles can overwrite each other");
+    CTempDir dir;
+    const std::wstring szLog = dir.Wide("tarvik.log");
+    constexpr int kWriters = 8;
+    constexpr int kRecords = 500;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kWriters; ++t)
+        writers.emplace_back(
+            [&, t]
+            {
+                const std::string szRecord = std::string(169, static_cast<char>('a' + t)) + "\n";
+                for (int i = 0; i < kRecords; ++i)
+                {
+                    CAppendFile file;
+                    EXPECT_TRUE(file.Open(szLog) && file.Append(szRecord.data(), szRecord.size()));
+                }
+            });
+    for (std::thread& writer : writers)
+        writer.join();
+    const std::string szAll = ReadFile(dir.Path() / "tarvik.log");
+    ASSERT_EQ(szAll.size(), size_t{kWriters} * kRecords * 170);
+    for (size_t i = 0; i < szAll.size(); i += 170)
+        ASSERT_EQ(szAll.find_first_not_of(szAll[i], i), i + 169) << "a record torn at " << i;
+}
+
 TEST(FileLinksWinTest, LinksAreToldAndRemovedWithoutTheirTargets)
 {
     CTempDir dir;
