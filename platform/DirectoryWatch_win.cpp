@@ -93,10 +93,10 @@ struct CDirectoryWatch::SState
                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (hPath == INVALID_HANDLE_VALUE)
         {
+            // Only a missing path counts: a folder merely closed to this account (access denied) is
+            // still there, and a pending deletion was told by the handle above.
             const DWORD nError = ::GetLastError();
-            // A directory whose deletion is pending refuses to be opened (access denied).
-            return nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND ||
-                   nError == ERROR_ACCESS_DENIED;
+            return nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND;
         }
         SFileIdentity now;
         const bool bSame = IdentityOf(hPath, now) && now == identity;
@@ -144,10 +144,14 @@ bool CDirectoryWatch::Open(const std::wstring& szDirectory)
     state.pRead->overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     state.szRoot = szDirectory;
     state.bRootGone = false;
-    if (state.pRead->overlapped.hEvent == nullptr || !IdentityOf(state.hDirectory, state.identity) ||
-        !state.StartRead())
+    bool bStarted = state.pRead->overlapped.hEvent != nullptr && IdentityOf(state.hDirectory, state.identity);
+    if (!bStarted)
+        SetLastError(::GetLastError());
+    else
+        bStarted = state.StartRead();
+    if (!bStarted)
     {
-        const uint32_t nError = state.pRead->overlapped.hEvent == nullptr ? ::GetLastError() : GetLastError();
+        const uint32_t nError = GetLastError();
         Close();
         SetLastError(nError);
         return false;
@@ -167,7 +171,7 @@ CDirectoryWatch::EResult CDirectoryWatch::Read(std::vector<SDirectoryChange>& ch
     for (;;)
     {
         if (::WaitForSingleObject(state.hCancel, 0) == WAIT_OBJECT_0)
-            return EResult::Cancelled; // the read stays outstanding: nothing is lost for a later watch
+            return EResult::Cancelled;
         if (!state.bPending && !state.bRootGone && !state.StartRead())
             return EResult::Failed;
         const HANDLE handles[2] = {state.hCancel, state.pRead->overlapped.hEvent};

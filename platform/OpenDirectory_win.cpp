@@ -92,8 +92,9 @@ bool CheckName(const std::wstring& szName)
     return true;
 }
 
-// Opens szName relative to the folder handle hRoot without following a reparse point. An empty
-// name opens the folder itself again. The status is returned; phResult is set on success only.
+// Opens szName relative to the folder handle hRoot without following a reparse point, and without
+// backup intent (the access lists of the entries apply even to a caller that holds the backup
+// privilege). An empty name opens the folder itself again. The status is returned; phResult is set on success only.
 NTSTATUS OpenRelative(HANDLE hRoot, const std::wstring& szName, ACCESS_MASK nAccess, ULONG nShare,
                       ULONG nDisposition, ULONG nOptions, HANDLE* phResult)
 {
@@ -110,8 +111,7 @@ NTSTATUS OpenRelative(HANDLE hRoot, const std::wstring& szName, ACCESS_MASK nAcc
     HANDLE hResult = nullptr;
     const NTSTATUS nStatus = api.pfnCreateFile(&hResult, nAccess | SYNCHRONIZE, &attributes, &io, nullptr,
                                                FILE_ATTRIBUTE_NORMAL, nShare, nDisposition,
-                                               nOptions | FILE_OPEN_REPARSE_POINT |
-                                                   FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT,
+                                               nOptions | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT,
                                                nullptr, 0);
     if (nStatus >= 0)
         *phResult = hResult;
