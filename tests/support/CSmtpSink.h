@@ -1,5 +1,6 @@
 // Test helper: a real SMTP server on loopback (tests/support/smtp_sink.py, Debian's aiosmtpd) that
-// a test starts, sends mail to, and reads back.
+// a test starts, sends mail to, and reads back. Under Wine the Linux interpreter runs it (see
+// CTestProcess); on Windows itself a Python with aiosmtpd on PATH.
 //
 //     CSmtpSink sink;                       // makes its own temporary directory
 //     ASSERT_TRUE(sink.Start()) << sink.Error();
@@ -17,6 +18,7 @@
 #include "tests/support/CTempDir.h"
 #include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wine.h"
 
 #include <chrono>
 #include <csignal>
@@ -52,8 +54,9 @@ public:
         m_szHost = szHost;
         const std::string szScript = std::string(TARVIK_SOURCE_DIR) + "/tests/support/smtp_sink.py";
         const std::string szPortFile = m_szDir + "/port";
-        if (!m_server.Start({"/usr/bin/python3", szScript, "--host", szHost, "--port", "0", "--maildir",
-                             MailDir(), "--port-file", szPortFile}))
+        // The folders as the interpreter sees them (under Wine it is a Linux program).
+        if (!m_server.Start({tests::PythonProgram(), szScript, "--host", szHost, "--port", "0", "--maildir",
+                             HostPath(MailDir()), "--port-file", HostPath(szPortFile)}))
             return Fail(m_server.Error());
         bool bEnded = false;
         const bool bReady = tests::WaitUntil(
@@ -181,10 +184,11 @@ public:
                                                         const std::string& szExtractDir = std::string())
     {
         std::map<std::string, std::string> facts;
-        std::vector<std::string> args = {
-            "/usr/bin/python3", std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py", szEmlPath};
+        std::vector<std::string> args = {tests::PythonProgram(),
+                                         std::string(TARVIK_SOURCE_DIR) + "/tests/support/parse_mail.py",
+                                         HostPath(szEmlPath)};
         if (!szExtractDir.empty())
-            args.insert(args.end(), {"--extract", szExtractDir});
+            args.insert(args.end(), {"--extract", HostPath(szExtractDir)});
         int nResult = -1;
         const std::string szOutput = CTestProcess::Output(args, &nResult);
         if (nResult != 0)

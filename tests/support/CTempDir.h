@@ -18,8 +18,8 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
     // An entry of the directory (the directory itself for an empty name; '/' in the name stands
-    // for the system's separator), as native text (UTF-8 on Windows) and as wide text, with the
-    // system's separators throughout.
+    // for the system's separator), as native text (on Windows in the C++ library's narrow form:
+    // keep such names ASCII) and as wide text, with the system's separators throughout.
     std::string Native(const std::string& szName = std::string()) const;
     std::wstring Wide(const std::string& szName = std::string()) const;
 

@@ -2,6 +2,8 @@
 // every system.
 #include "tests/support/CTestProcess.h"
 
+#include "tests/support/CTempDir.h"
+
 #include <chrono>
 
 CTestProcess::~CTestProcess()

@@ -10,13 +10,21 @@
 // command through cmd.exe instead of /bin/sh, m_bQuietErrors sends standard error to NUL, and
 // MemoryKiB reads the working set (VmRSS) or its peak (VmHWM).
 //
+// Under Wine, a Linux program (a first argument that is an absolute Unix path, such as
+// /usr/bin/python3, to a file that is no Windows program) starts without a process handle or standard
+// handles. Such a child runs inside /bin/sh, which records its process id, output and exit status in a folder
+// of its own that this side reads; Signal sends the real signal through /bin/kill. Its arguments are passed
+// as they are: paths among them must be host paths (Wine.h, HostPath).
+//
 //     CTestProcess probe;
 //     ASSERT_TRUE(probe.Start({TARVIK_INI_PROBE, "read"}, {.m_bPipeOutput = true}));
 //     ASSERT_TRUE(probe.ReadLine(60000, szLine));
 //     EXPECT_EQ(probe.Wait(), 0);
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +40,8 @@ struct STestProcessOptions
     bool m_bQuietErrors = false;        // standard error to /dev/null (unless m_outputFile)
     std::vector<std::pair<std::string, std::string>> m_environment; // set in the child only
 };
+
+class CTempDir;
 
 class CTestProcess
 {
@@ -88,13 +98,17 @@ private:
     bool ReadSome(int nTimeoutMs);
     // Closes the output pipe.
     void CloseOutput();
+    // Windows under Wine: starts a Linux program inside /bin/sh (see above).
+    bool StartHostProgram(const std::vector<std::string>& args, const SOptions& options);
 
     int m_nPid = -1;
-    int m_hOutput = -1;            // Linux: the pipe's descriptor
-    void* m_hProcess = nullptr;    // Windows: the child's process handle
-    void* m_hOutputPipe = nullptr; // Windows: the pipe's read end
-    int m_nSignalSent = 0;         // Windows: the signal that Signal ended the child with
-    bool m_bShellCommand = false;  // Windows: the last argument goes to cmd.exe as it stands
+    int m_hOutput = -1;                   // Linux: the pipe's descriptor
+    void* m_hProcess = nullptr;           // Windows: the child's process handle
+    void* m_hOutputPipe = nullptr;        // Windows: the pipe's read end
+    int m_nSignalSent = 0;                // Windows: the signal that Signal ended the child with
+    bool m_bShellCommand = false;         // Windows: the last argument goes to cmd.exe as it stands
+    std::unique_ptr<CTempDir> m_pHostDir; // Wine: the folder of a Linux child's pid, output, status
+    uint64_t m_nHostRead = 0;             // Wine: how much of that child's output was read
     std::string m_szPending;
     std::string m_szError;
 };

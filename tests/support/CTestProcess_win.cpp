@@ -4,11 +4,16 @@
 #include "tests/support/CTestProcess.h"
 
 #include "platform/Windows_win.h"
+#include "tests/support/CTempDir.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/Wine.h"
 
 #include <psapi.h>
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -131,7 +136,105 @@ DWORD SignalExitCode(int nSignal)
     return 128u + static_cast<unsigned>(nSignal);
 }
 
+// True for a program that Wine would start as a Linux program: an absolute Unix path to a file that
+// is not a Windows program (which starts with "MZ").
+bool IsHostProgram(const std::string& szProgram)
+{
+    if (!RunningUnderWine() || szProgram.empty() || szProgram[0] != '/')
+        return false;
+    char magic[2] = {};
+    std::ifstream file(std::filesystem::path(szProgram), std::ios::binary);
+    // A program that is not there is left to CreateProcessW, which says so.
+    return file.read(magic, 2) && !(magic[0] == 'M' && magic[1] == 'Z');
+}
+
+// A word for /bin/sh.
+std::string ShellQuote(const std::string& szWord)
+{
+    std::string szOut = "'";
+    for (char c : szWord)
+        szOut += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return szOut + "'";
+}
+
+// Starts a Linux program under Wine without waiting for it (no handle comes back). False when Wine
+// refused it.
+bool StartDetached(const std::vector<std::string>& args)
+{
+    std::wstring szCommandLine;
+    for (const std::string& szArg : args)
+        szCommandLine += (szCommandLine.empty() ? L"" : L" ") + QuoteArgument(Wide(szArg));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, szCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info))
+        return false;
+    if (info.hThread)
+        ::CloseHandle(info.hThread);
+    if (info.hProcess)
+        ::CloseHandle(info.hProcess);
+    return true;
+}
+
 } // namespace
+
+bool CTestProcess::StartHostProgram(const std::vector<std::string>& args, const SOptions& options)
+{
+    m_pHostDir = std::make_unique<CTempDir>("child");
+    const std::string szDir = HostPath(m_pHostDir->Path());
+    std::string szCommand;
+    if (!options.m_workingDir.empty())
+        szCommand += "cd " + ShellQuote(HostPath(options.m_workingDir)) + " && ";
+    szCommand += "exec env";
+    for (const auto& [szName, szValue] : options.m_environment)
+        szCommand += " " + ShellQuote(szName + "=" + szValue);
+    for (const std::string& szArg : args)
+        szCommand += " " + ShellQuote(szArg);
+    const std::string szOut = ShellQuote(szDir + "/out");
+    if (options.m_bPipeOutput)
+        szCommand += " >" + szOut + (options.m_bPipeErrors ? " 2>&1" : "");
+    if (!options.m_outputFile.empty() && !(options.m_bPipeOutput && options.m_bPipeErrors))
+    {
+        const std::string szFile =
+            (options.m_bAppendOutput ? " >>" : " >") + ShellQuote(HostPath(options.m_outputFile));
+        szCommand += options.m_bPipeOutput ? " 2" + szFile : szFile + " 2>&1";
+    }
+    else if (options.m_bQuietErrors && !options.m_bPipeErrors)
+        szCommand += " 2>/dev/null";
+    // The child in the background, its id and then its exit status written where this side looks.
+    const std::string szDirQuoted = ShellQuote(szDir);
+    const std::string szScript =
+        "d=" + szDirQuoted + "; : >\"$d/out\"; (" + szCommand +
+        ") </dev/null & c=$!; echo $c >\"$d/pid.tmp\"; mv \"$d/pid.tmp\" \"$d/pid\"; "
+        "wait $c; echo $? >\"$d/exit.tmp\"; mv \"$d/exit.tmp\" \"$d/exit\"";
+    if (!StartDetached({"/bin/sh", "-c", szScript}))
+    {
+        m_szError = LastErrorText("cannot start " + args[0]);
+        m_pHostDir.reset();
+        return false;
+    }
+    int nPid = 0;
+    const bool bStarted = tests::WaitUntil(
+        [&]
+        {
+            std::ifstream file(m_pHostDir->Path() / "pid");
+            return static_cast<bool>(file >> nPid) && nPid > 0;
+        },
+        std::chrono::seconds(60));
+    if (!bStarted)
+    {
+        m_szError = "cannot start " + args[0] + " under Wine";
+        m_pHostDir.reset();
+        return false;
+    }
+    m_nPid = nPid;
+    m_nHostRead = 0;
+    m_nSignalSent = 0;
+    CloseOutput();
+    m_szPending.clear();
+    return true;
+}
 
 bool CTestProcess::Start(const std::vector<std::string>& args, const SOptions& options)
 {
@@ -141,6 +244,9 @@ bool CTestProcess::Start(const std::vector<std::string>& args, const SOptions& o
         m_szError = args.empty() ? "no program given" : "a child is still running";
         return false;
     }
+    m_pHostDir.reset();
+    if (IsHostProgram(args[0]))
+        return StartHostProgram(args, options);
     std::wstring szCommandLine;
     for (size_t i = 0; i < args.size(); ++i)
     {
@@ -247,6 +353,26 @@ bool CTestProcess::Start(const std::vector<std::string>& args, const SOptions& o
 bool CTestProcess::ReadSome(int nTimeoutMs)
 {
     const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    if (m_pHostDir)
+    {
+        // A Linux child's output file grows until its exit status is there.
+        for (;;)
+        {
+            const bool bEnded = std::filesystem::exists(m_pHostDir->Path() / "exit");
+            std::ifstream file(m_pHostDir->Path() / "out", std::ios::binary);
+            file.seekg(static_cast<std::streamoff>(m_nHostRead));
+            std::string szNew((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            if (!szNew.empty())
+            {
+                m_nHostRead += szNew.size();
+                m_szPending += szNew;
+                return true;
+            }
+            if (bEnded || (nTimeoutMs >= 0 && std::chrono::steady_clock::now() >= tEnd))
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
     char buffer[65536];
     while (m_hOutputPipe != nullptr)
     {
@@ -279,6 +405,13 @@ void CTestProcess::CloseOutput()
 
 void CTestProcess::Signal(int nSignal)
 {
+    if (Running() && m_pHostDir)
+    {
+        if (StartDetached({"/bin/kill", "-" + std::to_string(nSignal), std::to_string(m_nPid)}) &&
+            m_nSignalSent == 0)
+            m_nSignalSent = nSignal;
+        return;
+    }
     if (Running() && ::TerminateProcess(m_hProcess, SignalExitCode(nSignal)) && m_nSignalSent == 0)
         m_nSignalSent = nSignal;
 }
@@ -302,6 +435,23 @@ bool CTestProcess::WaitFor(int nTimeoutMs, int& nResult)
     if (!Running())
     {
         nResult = -1;
+        return true;
+    }
+    if (m_pHostDir)
+    {
+        int nStatus = -1;
+        const auto ended = [&]
+        {
+            std::ifstream file(m_pHostDir->Path() / "exit");
+            return static_cast<bool>(file >> nStatus);
+        };
+        if (!tests::WaitUntil(ended, nTimeoutMs < 0 ? std::chrono::hours(24 * 365)
+                                                    : std::chrono::milliseconds(nTimeoutMs)))
+            return false;
+        // /bin/sh reports a child ended by a signal as 128 + the signal.
+        nResult = m_nSignalSent != 0 && nStatus == 128 + m_nSignalSent ? -1000 - m_nSignalSent : nStatus;
+        m_nPid = -1;
+        m_nSignalSent = 0;
         return true;
     }
     const DWORD nWait = nTimeoutMs < 0 ? INFINITE : static_cast<DWORD>(nTimeoutMs);
@@ -341,7 +491,7 @@ long CTestProcess::MemoryKiB(const char* szField) const
 {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
-    if (!Running() || !::GetProcessMemoryInfo(m_hProcess, &counters, sizeof counters))
+    if (!Running() || m_pHostDir || !::GetProcessMemoryInfo(m_hProcess, &counters, sizeof counters))
         return -1;
     if (std::strcmp(szField, "VmRSS") == 0)
         return static_cast<long>(counters.WorkingSetSize / 1024);

@@ -3,6 +3,7 @@
 #include "tests/support/CTempDir.h"
 #include "tests/support/CTestProcess.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,42 @@ TEST(CTestProcessTest, ResultsOutputEnvironmentAndWorkingDirectory)
     ASSERT_EQ(CTestProcess::Run({TARVIK_SUPPORT_PROBE, "streams"}, toFile), 0);
     EXPECT_EQ(WithoutCr(tests::ReadFile(toFile.m_outputFile)), "out\nerr\nout\nerr\n");
     EXPECT_EQ(CTestProcess::Run({TARVIK_SUPPORT_PROBE, "exit", "a \"quoted\" \\ argument"}), 0);
+}
+
+// Under Wine a Linux program runs inside /bin/sh, which hands its id, output and status over in
+// files: the same contract as for a Windows child.
+TEST(CTestProcessTest, LinuxProgramsUnderWine)
+{
+    if (!RunningUnderWine())
+        GTEST_SKIP() << "only Wine starts Linux programs";
+    EXPECT_EQ(CTestProcess::Run({"/bin/sh", "-c", "exit 5"}), 5);
+    EXPECT_EQ(CTestProcess::Run({"/usr/bin/tarvik-no-such-program"}), -1);
+    EXPECT_EQ(CTestProcess::Output({"/bin/sh", "-c", "echo out; echo err >&2"}), "out\n");
+
+    CTempDir dir("host");
+    CTestProcess child;
+    CTestProcess::SOptions options;
+    options.m_bPipeOutput = true;
+    options.m_workingDir = dir.Path();
+    options.m_environment = {{"TARVIK_SUPPORT_PROBE", "it's set"}};
+    ASSERT_TRUE(
+        child.Start({"/bin/sh", "-c", "pwd; echo \"$TARVIK_SUPPORT_PROBE\"; exec sleep 600"}, options))
+        << child.Error();
+    EXPECT_GT(child.Pid(), 0);
+    std::string szLine;
+    ASSERT_TRUE(child.ReadLine(60000, szLine));
+    EXPECT_EQ(szLine, HostPath(dir.Path()));
+    ASSERT_TRUE(child.ReadLine(60000, szLine));
+    EXPECT_EQ(szLine, "it's set");
+    int nResult = 0;
+    EXPECT_FALSE(child.WaitFor(100, nResult));
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait(), -1000 - SIGTERM);
+
+    CTestProcess::SOptions toFile;
+    toFile.m_outputFile = dir.Path() / "out.txt";
+    ASSERT_EQ(CTestProcess::Run({"/bin/sh", "-c", "echo one; echo two >&2"}, toFile), 0);
+    EXPECT_EQ(tests::ReadFile(toFile.m_outputFile), "one\ntwo\n");
 }
 
 } // namespace

@@ -43,6 +43,10 @@ bool WaitUntil(const std::function<bool()>& ready,
 // the code under test path text of their own.
 std::wstring SystemPath(std::wstring szPath);
 
+// The Python interpreter that runs the test scripts (smtp_sink.py, parse_mail.py): Debian's
+// /usr/bin/python3, also under Wine; "python" from PATH on Windows itself.
+std::string PythonProgram();
+
 // The device that swallows what is written to it ("/dev/null"; on Windows "NUL").
 std::filesystem::path NullDevice();
 

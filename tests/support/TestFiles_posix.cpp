@@ -10,6 +10,11 @@
 namespace tests
 {
 
+std::string PythonProgram()
+{
+    return "/usr/bin/python3";
+}
+
 std::filesystem::path NullDevice()
 {
     return "/dev/null";

@@ -4,11 +4,17 @@
 #include "tests/support/TestFiles.h"
 
 #include "platform/Windows_win.h"
+#include "tests/support/Wine.h"
 
 #include <cstdlib>
 
 namespace tests
 {
+
+std::string PythonProgram()
+{
+    return RunningUnderWine() ? "/usr/bin/python3" : "python";
+}
 
 std::filesystem::path NullDevice()
 {

@@ -5,3 +5,8 @@ bool RunningUnderWine()
 {
     return false;
 }
+
+std::string HostPath(const std::filesystem::path& path)
+{
+    return path.string();
+}
