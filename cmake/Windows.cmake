@@ -20,25 +20,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${TARVIK_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
-# tarvik_add_test(NAME SOURCES... LIBS... [LABELS...] [PROPERTIES...]): as in the Linux build, but
-# one CTest test per program (discovering the cases would start Wine once per program at build
-# time); ctest runs it through CMAKE_CROSSCOMPILING_EMULATOR.
-function(tarvik_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} tarvik_test_support GTest::gtest GTest::gtest_main
-    Threads::Threads)
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TARVIK_TEST_OUTPUT_DIRECTORY})
-  target_compile_definitions(${name} PRIVATE
-    TARVIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TARVIK_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
-  add_test(NAME ${name} COMMAND ${name})
-  set(props TIMEOUT 300)
-  if(T_LABELS)
-    list(APPEND props LABELS "${T_LABELS}")
-  endif()
-  list(APPEND props ${T_PROPERTIES})
-  set_tests_properties(${name} PROPERTIES ${props})
-endfunction()
+include(${CMAKE_SOURCE_DIR}/cmake/TarvikAddTest.cmake)
 
 add_subdirectory(tests/support)
 function(tarvik_add_test_folder folder)

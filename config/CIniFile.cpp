@@ -43,10 +43,9 @@ bool IsUsableFile(const std::wstring& szPath)
     {
         return true;
     }
-    CLogger().Log(kCodeIniFile,
-                  L"The settings file '" + szPath +
-                      L"' is not used: it is a link, a file with more than one link, or not a "
-                      L"regular file. Remove it; the settings keep their current values.");
+    CLogger().Log(kCodeIniFile, L"The settings file '" + szPath +
+                                    L"' is not used: it is a link, a file with more than one link, or not a "
+                                    L"regular file. Remove it; the settings keep their current values.");
     return false;
 }
 
@@ -148,8 +147,8 @@ CIniFile::CAccess::CAccess(CIniFile& file) : m_file(file)
     {
         file.m_bLockTimedOut = true;
         CLogger().Log(kCodeIniFile, L"The settings file's lock " + MutexNameOf(file.m_szPath) +
-                                          L" was not obtained within " + std::to_wstring(nWaited) +
-                                          L" ms; the settings file is used without it.");
+                                        L" was not obtained within " + std::to_wstring(nWaited) +
+                                        L" ms; the settings file is used without it.");
     }
 }
 

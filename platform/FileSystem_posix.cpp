@@ -640,30 +640,6 @@ bool CopyFile(const std::wstring& szSource, const std::wstring& szTarget, bool b
     return true;
 }
 
-const wchar_t* FileKindText(EFileKind eKind)
-{
-    switch (eKind)
-    {
-    case EFileKind::Missing:
-        return L"missing";
-    case EFileKind::Regular:
-        return L"a regular file";
-    case EFileKind::Directory:
-        return L"a directory";
-    case EFileKind::SymbolicLink:
-        return L"a symbolic link";
-    case EFileKind::Fifo:
-        return L"a FIFO";
-    case EFileKind::Socket:
-        return L"a socket";
-    case EFileKind::Device:
-        return L"a device";
-    case EFileKind::Other:
-        break;
-    }
-    return L"a special file";
-}
-
 EFileKind KindFromMode(uint32_t nMode)
 {
     if (S_ISREG(nMode))
@@ -812,14 +788,6 @@ bool ReadFilePrefix(const std::wstring& szPath, size_t nMaxBytes, uint32_t nFlag
     }
     ::close(fd);
     return true;
-}
-
-bool ReadWholeFile(const std::wstring& szPath, std::string& szBytes)
-{
-    SFileContent content;
-    const bool bRead = ReadFilePrefix(szPath, SIZE_MAX, 0, content);
-    szBytes = std::move(content.szBytes);
-    return bRead;
 }
 
 bool ReplaceFileContent(const std::wstring& szPath, const std::string& szBytes)

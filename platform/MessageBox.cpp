@@ -1,5 +1,8 @@
-// Message boxes: the presenter switch and the default button of each box type.
+// Message boxes: the presenter switch, the default presenter (caption and text as one line on
+// standard error, the default button at once) and the default button of each box type.
 #include "platform/MessageBox.h"
+
+#include "platform/DebugOutput.h"
 
 #include <atomic>
 
@@ -11,7 +14,23 @@ namespace
 
 std::atomic<IMessageBoxPresenter*> g_pPresenter{nullptr};
 
+class CStderrMessageBoxPresenter : public IMessageBoxPresenter
+{
+public:
+    int Show(const std::wstring& szText, const std::wstring& szCaption, uint32_t nType) override
+    {
+        OutputDebugText(L"[" + szCaption + L"] " + szText);
+        return DefaultButton(nType);
+    }
+};
+
 } // namespace
+
+IMessageBoxPresenter& DefaultMessageBoxPresenter()
+{
+    static CStderrMessageBoxPresenter s_presenter;
+    return s_presenter;
+}
 
 int DefaultButton(uint32_t nType)
 {

@@ -1,35 +1,11 @@
-// The default message-box presenter: caption and text as one line on standard error, the default
-// button at once.
+// Whether anyone can answer a message box on Linux: not without a display or with TARVIK_HEADLESS=1.
 #include "platform/MessageBox.h"
-
-#include "platform/DebugOutput.h"
 
 #include <cstdlib>
 #include <cstring>
 
 namespace platform
 {
-
-namespace
-{
-
-class CStderrMessageBoxPresenter : public IMessageBoxPresenter
-{
-public:
-    int Show(const std::wstring& szText, const std::wstring& szCaption, uint32_t nType) override
-    {
-        OutputDebugText(L"[" + szCaption + L"] " + szText);
-        return DefaultButton(nType);
-    }
-};
-
-} // namespace
-
-IMessageBoxPresenter& DefaultMessageBoxPresenter()
-{
-    static CStderrMessageBoxPresenter s_presenter;
-    return s_presenter;
-}
 
 bool IsHeadless()
 {

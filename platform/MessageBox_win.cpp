@@ -1,8 +1,7 @@
-// Message boxes on Windows: the default presenter (one line on standard error, the default button at
-// once), the system's box for a desktop with a person at it, and the check whether there is one.
+// Message boxes on Windows: the system's box for a desktop with a person at it, and the check whether
+// there is one.
 #include "platform/MessageBox_win.h"
 
-#include "platform/DebugOutput.h"
 #include "platform/Windows_win.h"
 
 #include <string>
@@ -48,21 +47,6 @@ bool InteractiveWindowStation()
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-int WriteLine(const std::wstring& szText, const std::wstring& szCaption, uint32_t nType)
-{
-    OutputDebugText(L"[" + szCaption + L"] " + szText);
-    return DefaultButton(nType);
-}
-
-class CStderrMessageBoxPresenter : public IMessageBoxPresenter
-{
-public:
-    int Show(const std::wstring& szText, const std::wstring& szCaption, uint32_t nType) override
-    {
-        return WriteLine(szText, szCaption, nType);
-    }
-};
-
 class CSystemMessageBoxPresenter : public IMessageBoxPresenter
 {
 public:
@@ -70,23 +54,17 @@ public:
     {
         if (IsHeadless())
         {
-            return WriteLine(szText, szCaption, nType);
+            return DefaultMessageBoxPresenter().Show(szText, szCaption, nType);
         }
         const DWORD nKeep = ::GetLastError();
         const int nResult = ::MessageBoxW(nullptr, szText.c_str(), szCaption.c_str(), nType);
         ::SetLastError(nKeep);
         // 0: the box could not be shown (no desktop after all, out of memory).
-        return nResult != 0 ? nResult : WriteLine(szText, szCaption, nType);
+        return nResult != 0 ? nResult : DefaultMessageBoxPresenter().Show(szText, szCaption, nType);
     }
 };
 
 } // namespace
-
-IMessageBoxPresenter& DefaultMessageBoxPresenter()
-{
-    static CStderrMessageBoxPresenter s_presenter;
-    return s_presenter;
-}
 
 IMessageBoxPresenter& SystemMessageBoxPresenter()
 {

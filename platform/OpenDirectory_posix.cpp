@@ -253,17 +253,6 @@ bool COpenDirectory::OpenChild(const COpenDirectory& parent, const std::wstring&
     return true;
 }
 
-bool COpenDirectory::OpenOrCreate(const std::wstring& szPath)
-{
-    if (Open(szPath))
-        return true;
-    if (GetLastError() != kErrorPathNotFound)
-        return false;
-    if (!CreateDirectoryTree(szPath) && GetLastError() != kErrorAlreadyExists)
-        return false;
-    return Open(szPath);
-}
-
 bool COpenDirectory::ListEntries(PListCallback pfnCallback, void* pContext) const
 {
     if (m_nHandle < 0)

@@ -94,7 +94,8 @@ bool CheckName(const std::wstring& szName)
 
 // Opens szName relative to the folder handle hRoot without following a reparse point, and without
 // backup intent (the access lists of the entries apply even to a caller that holds the backup
-// privilege). An empty name opens the folder itself again. The status is returned; phResult is set on success only.
+// privilege). An empty name opens the folder itself again. The status is returned; phResult is set on success
+// only.
 NTSTATUS OpenRelative(HANDLE hRoot, const std::wstring& szName, ACCESS_MASK nAccess, ULONG nShare,
                       ULONG nDisposition, ULONG nOptions, HANDLE* phResult)
 {
@@ -109,10 +110,9 @@ NTSTATUS OpenRelative(HANDLE hRoot, const std::wstring& szName, ACCESS_MASK nAcc
     InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, hRoot, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE hResult = nullptr;
-    const NTSTATUS nStatus = api.pfnCreateFile(&hResult, nAccess | SYNCHRONIZE, &attributes, &io, nullptr,
-                                               FILE_ATTRIBUTE_NORMAL, nShare, nDisposition,
-                                               nOptions | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT,
-                                               nullptr, 0);
+    const NTSTATUS nStatus = api.pfnCreateFile(
+        &hResult, nAccess | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, nShare,
+        nDisposition, nOptions | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
     if (nStatus >= 0)
         *phResult = hResult;
     return nStatus;
@@ -511,17 +511,6 @@ bool COpenDirectory::OpenChild(const COpenDirectory& parent, const std::wstring&
     }
     m_nHandle = reinterpret_cast<intptr_t>(hChild);
     return true;
-}
-
-bool COpenDirectory::OpenOrCreate(const std::wstring& szPath)
-{
-    if (Open(szPath))
-        return true;
-    if (GetLastError() != kErrorPathNotFound)
-        return false;
-    if (!CreateDirectoryTree(szPath) && GetLastError() != kErrorAlreadyExists)
-        return false;
-    return Open(szPath);
 }
 
 bool COpenDirectory::ListEntries(PListCallback pfnCallback, void* pContext) const

@@ -53,7 +53,8 @@ SProfileText Decode(const std::string& szBytes)
 {
     SProfileText text;
     std::wstring szAll;
-    if (szBytes.size() >= 2 && static_cast<uint8_t>(szBytes[0]) == 0xFF && static_cast<uint8_t>(szBytes[1]) == 0xFE)
+    if (szBytes.size() >= 2 && static_cast<uint8_t>(szBytes[0]) == 0xFF &&
+        static_cast<uint8_t>(szBytes[1]) == 0xFE)
     {
         text.bUtf16 = true;
         szAll.reserve(szBytes.size() / 2);
@@ -105,7 +106,8 @@ std::string Encode(const SProfileText& text)
         szBytes.push_back(static_cast<char>(0xFF));
         szBytes.push_back(static_cast<char>(0xFE));
     }
-    auto put = [&](const std::wstring& s) {
+    auto put = [&](const std::wstring& s)
+    {
         for (wchar_t ch : s)
         {
             const uint32_t u = static_cast<uint32_t>(ch);
@@ -304,7 +306,8 @@ bool WritePrivateProfileString(const std::wstring& szSection, const std::wstring
         szBytes.clear();
     }
     SProfileText text = Decode(szBytes);
-    auto ensureEnded = [&](size_t nLine) {
+    auto ensureEnded = [&](size_t nLine)
+    {
         if (nLine < text.lines.size() && text.lines[nLine].szEnd.empty())
         {
             text.lines[nLine].szEnd = L"\r\n";
